@@ -1,0 +1,66 @@
+// The main sequence and the readiness gate.
+#include "provisioning/vossel.h"
+
+#include "platform/platform.h"
+
+static const char LOG_TAG[] = "vossel";
+
+static const char NVRAM_READY_PROPERTY[] = "nvram_init";
+static const char NVRAM_READY_VALUE[] = "Ready";
+
+// Other tools grep the log for these texts: keep them byte for byte, typos included.
+static const char MSG_NVRAM_READY[] = "nvram restore ready!\n";
+static const char MSG_NVRAM_NOT_READY[] = "nvram restore not ready!\n";
+static const char MSG_BAD_RECORD_COUNT[] = "error:unexpected record num";
+static const char MSG_BAD_RECORD_SIZE[] = "error:unexpected record size";
+static const char MSG_READ_FAILED[] = "error:read barcode fail!/n";
+
+void log_message(const char* message) {
+    // The message is the format: none of the program's messages holds a conversion.
+    __android_log_buf_print(LOG_ID_SYSTEM, ANDROID_LOG_ERROR, LOG_TAG, message);
+}
+
+void wait_nvram_ready() {
+    // One byte beyond what a property read may write stays zero, so the comparison ends inside
+    // the buffer whatever the read left there.
+    char value[PROPERTY_VALUE_MAX + 1];
+    memset(value, 0, sizeof(value));
+
+    for (int attempt = 0; attempt < READY_POLL_ATTEMPTS; ++attempt) {
+        property_get(NVRAM_READY_PROPERTY, value, NULL);
+        if (strcmp(value, NVRAM_READY_VALUE) == 0) {
+            log_message(MSG_NVRAM_READY);
+            return;
+        }
+        usleep(READY_POLL_INTERVAL_US);
+        log_message(MSG_NVRAM_NOT_READY);
+    }
+}
+
+static const char* load_failure_message(load_status status) {
+    switch (status) {
+        case load_bad_record_count:
+            return MSG_BAD_RECORD_COUNT;
+        case load_bad_record_size:
+            return MSG_BAD_RECORD_SIZE;
+        case load_read_failed:
+            return MSG_READ_FAILED;
+        case load_ok:
+            break;
+    }
+    return NULL;
+}
+
+int vossel_main() {
+    // A gate that gives up is no failure: the load's own checks decide the run.
+    wait_nvram_ready();
+
+    load_status status = load_barcode_record();
+    if (status != load_ok) {
+        log_message(load_failure_message(status));
+        return -1;
+    }
+
+    publish_identity();
+    return 0;
+}

@@ -1,0 +1,88 @@
+// Stand-in libnvram: NVRAM file N is the file nvram/N in the device directory, holding its
+// records back to back. Its layout, "<record size> <record count>" on one line, is read from
+// nvram/N.layout; without that file the data is one record as long as the file.
+//
+// Written in C, as the platform's library is, so that the handle crosses a C calling convention.
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "standins/device_dir.h"
+
+// Marks the handles that this library gave out; a handle without it is not closed.
+#define HANDLE_TAG 0x4e56524d
+
+static int parse_int(const char* text, char** end, int* value) {
+    errno = 0;
+    long parsed = strtol(text, end, 10);
+    if (*end == text || errno != 0 || parsed < INT_MIN || parsed > INT_MAX) {
+        return -1;
+    }
+    *value = (int)parsed;
+    return 0;
+}
+
+// The layout may report any size and count, as a faulty library or file could.
+static int read_layout(int file_lid, int fd, int* size, int* count) {
+    char path[PATH_MAX];
+    if (device_path(path, sizeof(path), "nvram/%d.layout", file_lid) != 0) {
+        return -1;
+    }
+    FILE* layout = fopen(path, "re");
+    if (layout == NULL) {
+        struct stat st;
+        if (errno != ENOENT || fstat(fd, &st) != 0 || st.st_size > INT_MAX) {
+            return -1;
+        }
+        *size = (int)st.st_size;
+        *count = 1;
+        return 0;
+    }
+
+    char line[64] = "";
+    char* end = line;
+    int ok = fgets(line, sizeof(line), layout) != NULL && parse_int(line, &end, size) == 0 &&
+             parse_int(end, &end, count) == 0;
+    fclose(layout);
+    if (!ok) {
+        fprintf(stderr, "stand-in: %s: expected \"<record size> <record count>\"\n", path);
+        return -1;
+    }
+    return 0;
+}
+
+nvm_file_handle NVM_GetFileDesc(int file_lid, int* record_size, int* record_count, int is_read) {
+    // A file that cannot be opened leaves both ints as they were and gives no usable descriptor.
+    nvm_file_handle handle = {-1, {file_lid, 0}};
+    char path[PATH_MAX];
+    if (device_path(path, sizeof(path), "nvram/%d", file_lid) != 0) {
+        return handle;
+    }
+    int fd = open(path, (is_read ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0) {
+        return handle;
+    }
+    int size;
+    int count;
+    if (read_layout(file_lid, fd, &size, &count) != 0) {
+        close(fd);
+        return handle;
+    }
+    *record_size = size;
+    *record_count = count;
+    handle.fd = fd;
+    handle.library_words[1] = HANDLE_TAG;
+    return handle;
+}
+
+int NVM_CloseFileDesc(nvm_file_handle handle) {
+    if (handle.fd < 0 || handle.library_words[1] != HANDLE_TAG) {
+        return 0;
+    }
+    return close(handle.fd) == 0;
+}

@@ -1,0 +1,113 @@
+// Stand-in libcutils: system properties, one file a property in the device directory's
+// properties/ folder, the file holding the value. One trailing newline in a file is not part of
+// the value, so that `echo Ready > properties/nvram_init` sets "Ready"; written values get one.
+//
+// The limits are the target release's: keys up to PROPERTY_KEY_MAX - 1 bytes, values up to
+// PROPERTY_VALUE_MAX - 1 bytes, and a "ro." property can be written once only. A refused write
+// changes nothing and returns -1.
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "standins/device_dir.h"
+
+static const char READ_ONLY_PREFIX[] = "ro.";
+
+// Keys become file names: no separators, and nothing that could name a hidden or parent file.
+static int valid_key(const char* key) {
+    if (key == NULL || key[0] == '\0' || key[0] == '.') {
+        return 0;
+    }
+    size_t length = strnlen(key, PROPERTY_KEY_MAX);
+    return length < PROPERTY_KEY_MAX && memchr(key, '/', length) == NULL;
+}
+
+static int property_path(char* path, size_t size, const char* key) {
+    return valid_key(key) ? device_path(path, size, "properties/%s", key) : -1;
+}
+
+// Reads a stored value into value (PROPERTY_VALUE_MAX bytes); returns its length, or -1 when the
+// property is unset. A value longer than the platform allows is cut to the longest it allows.
+static int read_value(const char* path, char* value) {
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    char stored[PROPERTY_VALUE_MAX + 1];  // room for the longest value and its newline
+    size_t length = 0;
+    ssize_t n;
+    while (length < sizeof(stored) && (n = read(fd, stored + length, sizeof(stored) - length)) > 0) {
+        length += (size_t)n;
+    }
+    close(fd);
+
+    if (length > 0 && stored[length - 1] == '\n') {
+        --length;
+    }
+    if (length > PROPERTY_VALUE_MAX - 1) {
+        length = PROPERTY_VALUE_MAX - 1;
+    }
+    memcpy(value, stored, length);
+    value[length] = '\0';
+    return (int)strlen(value);
+}
+
+int property_get(const char* key, char* value, const char* default_value) {
+    char path[PATH_MAX];
+    if (property_path(path, sizeof(path), key) == 0) {
+        int length = read_value(path, value);
+        if (length >= 0) {
+            return length;
+        }
+    }
+    size_t length = default_value == NULL ? 0 : strnlen(default_value, PROPERTY_VALUE_MAX - 1);
+    memcpy(value, default_value == NULL ? "" : default_value, length);
+    value[length] = '\0';
+    return (int)length;
+}
+
+static int write_all(int fd, const char* bytes, size_t length) {
+    while (length > 0) {
+        ssize_t n = write(fd, bytes, length);
+        if (n < 0) {
+            return -1;
+        }
+        bytes += n;
+        length -= (size_t)n;
+    }
+    return 0;
+}
+
+int property_set(const char* key, const char* value) {
+    if (value == NULL) {
+        value = "";
+    }
+    char path[PATH_MAX];
+    char temp[PATH_MAX];
+    size_t length = strnlen(value, PROPERTY_VALUE_MAX);
+    if (length >= PROPERTY_VALUE_MAX || property_path(path, sizeof(path), key) != 0 ||
+        device_path(temp, sizeof(temp), "properties/.%s.%ld", key, (long)getpid()) != 0) {
+        return -1;
+    }
+
+    // The value is written aside and then put in place whole, so that a reader never sees half
+    // of it; a read-only property is put in place only where none exists yet.
+    int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return -1;
+    }
+    int written = write_all(fd, value, length) == 0 && write_all(fd, "\n", 1) == 0;
+    written = close(fd) == 0 && written;
+
+    int published = 0;
+    if (written && strncmp(key, READ_ONLY_PREFIX, sizeof(READ_ONLY_PREFIX) - 1) == 0) {
+        published = link(temp, path) == 0;
+    } else if (written) {
+        published = rename(temp, path) == 0;
+    }
+    unlink(temp);
+    return published ? 0 : -1;
+}

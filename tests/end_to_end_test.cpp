@@ -1,0 +1,245 @@
+// The program as built, run against the stand-in platform libraries with a device directory of
+// the test's own.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char READY[] = "E/vossel: nvram restore ready!";
+const char NOT_READY[] = "E/vossel: nvram restore not ready!";
+
+std::string record_with(const std::string& serial, const std::string& isn) {
+    std::string record(1024, '\0');
+    record.replace(104, serial.size(), serial);
+    record.replace(251, isn.size(), isn);
+    return record;
+}
+
+// A device directory: properties/ and nvram/, as the stand-ins read them.
+class Device {
+  public:
+    Device() {
+        std::string pattern = (fs::temp_directory_path() / "vossel-device-XXXXXX").string();
+        dir_ = mkdtemp(pattern.data());
+        fs::create_directory(dir_ / "properties");
+        fs::create_directory(dir_ / "nvram");
+    }
+    ~Device() { fs::remove_all(dir_); }
+
+    const fs::path& dir() const { return dir_; }
+
+    void write(const fs::path& name, const std::string& content) const {
+        std::ofstream(dir_ / name, std::ios::binary) << content;
+    }
+
+    std::optional<std::string> property(const std::string& name) const {
+        std::ifstream file(dir_ / "properties" / name, std::ios::binary);
+        if (!file) {
+            return std::nullopt;
+        }
+        std::string value((std::istreambuf_iterator<char>(file)), {});
+        EXPECT_FALSE(value.empty() || value.back() != '\n') << name << " is not one value line";
+        return value.substr(0, value.size() - 1);
+    }
+
+    std::set<std::string> property_names() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_ / "properties")) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+  private:
+    fs::path dir_;
+};
+
+// The program running against a device, its log read line by line from its standard error.
+class Running {
+  public:
+    explicit Running(const Device& device) {
+        std::vector<std::string> args;
+        std::stringstream emulator(VOSSEL_EMULATOR);
+        for (std::string word; std::getline(emulator, word, ' ');) {
+            if (!word.empty()) {
+                args.push_back(word);
+            }
+        }
+        args.push_back(VOSSEL_PROGRAM);
+        std::vector<std::string> env = {"VOSSEL_DEVICE_DIR=" + device.dir().string()};
+        for (char** variable = environ; *variable != nullptr; ++variable) {
+            if (std::string(*variable).rfind("VOSSEL_DEVICE_DIR=", 0) != 0) {
+                env.push_back(*variable);
+            }
+        }
+
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
+        int failed = posix_spawnp(&pid_, args[0].c_str(), &actions, nullptr, pointers(args).data(),
+                                  pointers(env).data());
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        log_ = fdopen(ends[0], "r");
+        if (failed != 0) {
+            throw std::runtime_error("cannot start " + args[0]);
+        }
+    }
+
+    ~Running() {
+        if (log_ != nullptr) {
+            finish();
+        }
+    }
+
+    // The next line of the log, without its newline; nullopt once the program has closed it.
+    std::optional<std::string> next_line() {
+        char* line = nullptr;
+        size_t capacity = 0;
+        ssize_t length = getline(&line, &capacity, log_);
+        std::optional<std::string> result;
+        if (length >= 0) {
+            result = std::string(line, length > 0 && line[length - 1] == '\n' ? length - 1 : length);
+        }
+        free(line);
+        return result;
+    }
+
+    // Reads the rest of the log and returns the exit status.
+    int finish() {
+        while (auto line = next_line()) {
+            log.push_back(*line);
+        }
+        fclose(log_);
+        log_ = nullptr;
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    }
+
+    std::vector<std::string> log;
+
+  private:
+    static std::vector<char*> pointers(std::vector<std::string>& strings) {
+        std::vector<char*> result;
+        for (std::string& s : strings) {
+            result.push_back(s.data());
+        }
+        result.push_back(nullptr);
+        return result;
+    }
+
+    pid_t pid_ = -1;
+    FILE* log_ = nullptr;
+};
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override { device.write("properties/nvram_init", "Ready\n"); }
+
+    Device device;
+};
+
+TEST_F(Program, PublishesTheRecordsIdentity) {
+    const std::string isn = "ISN 2026/000042 \xc3\xa9";
+    device.write("nvram/35", record_with("SN-0042 A/B", isn));
+    Running run(device);
+    EXPECT_EQ(run.finish(), 0);
+    EXPECT_THAT(run.log, ElementsAre(READY));
+    EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
+    EXPECT_EQ(device.property("ro.isn"), isn);
+}
+
+TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
+    const std::string record = record_with("SN1", "ISN1");
+    // A directory stands for an NVRAM file that opens but cannot be read.
+    enum Data { none, directory, bytes };
+    const struct {
+        const char* what;
+        std::optional<std::string> layout;
+        Data kind;
+        std::string data;
+        const char* message;
+    } failures[] = {
+        {"no NVRAM file", std::nullopt, none, "", "E/vossel: error:unexpected record num"},
+        {"two records", "1024 2\n", bytes, record + record, "E/vossel: error:unexpected record num"},
+        {"a short record", std::nullopt, bytes, record.substr(0, 512),
+         "E/vossel: error:unexpected record size"},
+        {"a file shorter than its layout", "1024 1\n", bytes, record.substr(0, 1023),
+         "E/vossel: error:read barcode fail!/n"},
+        {"a file that cannot be read", "1024 1\n", directory, "",
+         "E/vossel: error:read barcode fail!/n"},
+    };
+    for (const auto& failure : failures) {
+        Device device;
+        device.write("properties/nvram_init", "Ready\n");
+        if (failure.layout) {
+            device.write("nvram/35.layout", *failure.layout);
+        }
+        if (failure.kind == directory) {
+            fs::create_directory(device.dir() / "nvram/35");
+        } else if (failure.kind == bytes) {
+            device.write("nvram/35", failure.data);
+        }
+        Running run(device);
+        EXPECT_EQ(run.finish(), 255) << failure.what;
+        EXPECT_THAT(run.log, ElementsAre(READY, failure.message)) << failure.what;
+        EXPECT_THAT(device.property_names(), ElementsAre("nvram_init")) << failure.what;
+    }
+}
+
+TEST_F(Program, ARefusedWriteStillEndsWithSuccess) {
+    device.write("properties/ro.serialno", "FROMBOOT\n");
+    device.write("nvram/35", record_with("SN-0042", "ISN-0042"));
+    Running run(device);
+    EXPECT_EQ(run.finish(), 0);
+    EXPECT_EQ(device.property("ro.serialno"), "FROMBOOT");
+    EXPECT_EQ(device.property("ro.isn"), "ISN-0042");
+}
+
+TEST_F(Program, WaitsUntilTheRestoreIsReported) {
+    fs::remove(device.dir() / "properties/nvram_init");
+    device.write("nvram/35", record_with("SN-0042 A/B", "ISN-0042"));
+    Running run(device);
+
+    // Set "Ready" once the program has missed twice, about a second after it started.
+    std::vector<std::string> log;
+    while (log.size() < 2) {
+        auto line = run.next_line();
+        ASSERT_EQ(line, NOT_READY);
+        log.push_back(*line);
+    }
+    device.write("properties/nvram_init", "Ready\n");
+    EXPECT_EQ(run.finish(), 0);
+    log.insert(log.end(), run.log.begin(), run.log.end());
+
+    // The check right after the second miss may come before the property is set.
+    const std::vector<std::string> two_misses = {NOT_READY, NOT_READY, READY};
+    const std::vector<std::string> three_misses = {NOT_READY, NOT_READY, NOT_READY, READY};
+    EXPECT_THAT(log, ::testing::AnyOf(ElementsAreArray(two_misses), ElementsAreArray(three_misses)));
+    EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
+}
+
+}  // namespace
