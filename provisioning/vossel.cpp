@@ -21,9 +21,8 @@ void log_message(const char* message) {
 }
 
 void wait_nvram_ready() {
-    // One byte beyond what a property read may write stays zero, so the comparison ends inside
-    // the buffer whatever the read left there.
-    char value[PROPERTY_VALUE_MAX + 1];
+    // Room for the longest value a property read writes, its terminating zero included.
+    char value[PROPERTY_VALUE_MAX];
     memset(value, 0, sizeof(value));
 
     for (int attempt = 0; attempt < READY_POLL_ATTEMPTS; ++attempt) {
