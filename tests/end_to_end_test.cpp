@@ -210,13 +210,23 @@ TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
     }
 }
 
-TEST_F(Program, ARefusedWriteStillEndsWithSuccess) {
+TEST_F(Program, RefusedWritesStillEndWithSuccess) {
+    // "ro.serialno" is set already, as init sets it at boot, and the ISN is longer than a
+    // property value may be.
     device.write("properties/ro.serialno", "FROMBOOT\n");
-    device.write("nvram/35", record_with("SN-0042", "ISN-0042"));
+    device.write("nvram/35", record_with("SN-0042", std::string(92, 'i')));
     Running run(device);
     EXPECT_EQ(run.finish(), 0);
+    EXPECT_THAT(run.log, ElementsAre(READY));
     EXPECT_EQ(device.property("ro.serialno"), "FROMBOOT");
-    EXPECT_EQ(device.property("ro.isn"), "ISN-0042");
+    EXPECT_EQ(device.property("ro.isn"), std::nullopt);
+
+    Device other;
+    other.write("properties/nvram_init", "Ready\n");
+    other.write("nvram/35", record_with("SN-0042", std::string(91, 'i')));
+    Running longest(other);
+    EXPECT_EQ(longest.finish(), 0);
+    EXPECT_EQ(other.property("ro.isn"), std::string(91, 'i'));
 }
 
 TEST_F(Program, WaitsUntilTheRestoreIsReported) {
