@@ -33,7 +33,8 @@ std::string record_with(const std::string& serial, const std::string& isn) {
     return record;
 }
 
-// A device directory: properties/ and nvram/, as the stand-ins read them.
+// A device directory: properties/ and nvram/, as the stand-ins read them. Its NVRAM restore has
+// finished: "nvram_init" reads "Ready".
 class Device {
   public:
     Device() {
@@ -41,8 +42,11 @@ class Device {
         dir_ = mkdtemp(pattern.data());
         fs::create_directory(dir_ / "properties");
         fs::create_directory(dir_ / "nvram");
+        write("properties/nvram_init", "Ready\n");
     }
     ~Device() { fs::remove_all(dir_); }
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
 
     const fs::path& dir() const { return dir_; }
 
@@ -157,8 +161,6 @@ class Running {
 
 class Program : public ::testing::Test {
   protected:
-    void SetUp() override { device.write("properties/nvram_init", "Ready\n"); }
-
     Device device;
 };
 
@@ -194,7 +196,6 @@ TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
     };
     for (const auto& failure : failures) {
         Device device;
-        device.write("properties/nvram_init", "Ready\n");
         if (failure.layout) {
             device.write("nvram/35.layout", *failure.layout);
         }
@@ -222,7 +223,6 @@ TEST_F(Program, RefusedWritesStillEndWithSuccess) {
     EXPECT_EQ(device.property("ro.isn"), std::nullopt);
 
     Device other;
-    other.write("properties/nvram_init", "Ready\n");
     other.write("nvram/35", record_with("SN-0042", std::string(91, 'i')));
     Running longest(other);
     EXPECT_EQ(longest.finish(), 0);
