@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,7 +13,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "tests/spawn.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -88,13 +86,6 @@ class Running {
             }
         }
         args.push_back(VOSSEL_PROGRAM);
-        std::vector<std::string> env = {"VOSSEL_DEVICE_DIR=" + device.dir().string()};
-        for (char** variable = environ; *variable != nullptr; ++variable) {
-            if (std::string(*variable).rfind("VOSSEL_DEVICE_DIR=", 0) != 0) {
-                env.push_back(*variable);
-            }
-        }
-
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe");
@@ -102,14 +93,10 @@ class Running {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
-        int failed = posix_spawnp(&pid_, args[0].c_str(), &actions, nullptr, pointers(args).data(),
-                                  pointers(env).data());
+        pid_ = spawn(args, environment_with("VOSSEL_DEVICE_DIR", device.dir().string()), &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(ends[1]);
         log_ = fdopen(ends[0], "r");
-        if (failed != 0) {
-            throw std::runtime_error("cannot start " + args[0]);
-        }
     }
 
     ~Running() {
@@ -138,23 +125,12 @@ class Running {
         }
         fclose(log_);
         log_ = nullptr;
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        return wait_for(pid_);
     }
 
     std::vector<std::string> log;
 
   private:
-    static std::vector<char*> pointers(std::vector<std::string>& strings) {
-        std::vector<char*> result;
-        for (std::string& s : strings) {
-            result.push_back(s.data());
-        }
-        result.push_back(nullptr);
-        return result;
-    }
-
     pid_t pid_ = -1;
     FILE* log_ = nullptr;
 };
