@@ -150,6 +150,23 @@ TEST_F(Program, PublishesTheRecordsIdentity) {
     EXPECT_EQ(device.property("ro.isn"), isn);
 }
 
+// Bytes from 0x80 up survive the trip through the C libraries both ways: dropped from the serial,
+// published unchanged in the ISN.
+TEST_F(Program, PublishesBytesFrom0x80UpAsStored) {
+    std::string isn;
+    for (int value = 0xff; isn.size() < 91; --value) {
+        isn += static_cast<char>(value);
+    }
+    device.write("nvram/35", record_with("\x80S\xffN\xe9-\xc3\xa9"
+                                         "7",
+                                         isn));
+    Running run(device);
+    EXPECT_EQ(run.finish(), 0);
+    EXPECT_THAT(run.log, ElementsAre(READY));
+    EXPECT_EQ(device.property("ro.serialno"), "SN7");
+    EXPECT_EQ(device.property("ro.isn"), isn);
+}
+
 TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
     const std::string record = record_with("SN1", "ISN1");
     // A directory stands for an NVRAM file that opens but cannot be read.

@@ -42,6 +42,16 @@ TEST(DeriveSerialNumber, KeepsOnlyAsciiLettersAndDigitsInOrder) {
               "SN1");
 }
 
+// Every byte value in the field, 0x01 to 0xFF: only the 62 ASCII letters and digits count, so
+// a byte from 0x80 up is neither kept nor read as a negative char.
+TEST(DeriveSerialNumber, ClassifiesEveryByteValueAsUnsigned) {
+    Record record;
+    for (int value = 1; value <= 0xff; ++value) {
+        record.bytes[104 + value - 1] = static_cast<unsigned char>(value);
+    }
+    EXPECT_EQ(serial_of(record), "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+}
+
 TEST(DeriveSerialNumber, TheFirstByteIsExaminedAndTheNextZeroEndsTheField) {
     EXPECT_EQ(serial_of(Record()), "");
     EXPECT_EQ(serial_of(Record().put(105, "X1")), "X1");
