@@ -20,6 +20,8 @@ extern "C" {
 // liblog: the system log.
 enum { LOG_ID_SYSTEM = 3 };
 enum { ANDROID_LOG_ERROR = 6 };
+// The library's own name, reserved identifier or not.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 int __android_log_buf_print(int buf_id, int prio, const char* tag, const char* fmt, ...);
 
 // libcutils: system properties. Keys and values are zero-terminated and, with their zero, at most

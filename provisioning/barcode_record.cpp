@@ -4,7 +4,8 @@
 
 unsigned char barcode_record[BARCODE_RECORD_SIZE];
 
-static_assert(sizeof(barcode_record) == BARCODE_RECORD_SIZE * BARCODE_RECORD_COUNT,
+static_assert(sizeof(barcode_record) ==
+                  static_cast<size_t>(BARCODE_RECORD_SIZE) * BARCODE_RECORD_COUNT,
               "one read fills the record buffer with the whole file");
 
 // Other tools grep the log for this text: keep it byte for byte, typo included.

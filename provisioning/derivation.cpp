@@ -15,7 +15,7 @@ size_t derive_serial_number(const unsigned char (&record)[BARCODE_RECORD_SIZE],
         if (i > static_cast<size_t>(SERIAL_FIELD_OFFSET) && record[i] == 0) {
             break;
         }
-        if (isalnum(record[i]) && kept < sizeof(serial) - 1) {
+        if (isalnum(record[i]) != 0 && kept < sizeof(serial) - 1) {
             serial[kept++] = static_cast<char>(record[i]);
         }
     }

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -73,10 +72,11 @@ class BarcodeRecord : public ::testing::Test {
         Result result = run({"inspect", "--json", "record"});
         EXPECT_EQ(result.status, result.out.find("\"code\"") == std::string::npos ? 0 : 1);
         std::vector<std::string> codes;
-        std::regex code("\"code\":\"([a-z0-9-]+)\"");
-        for (std::sregex_iterator it(result.out.begin(), result.out.end(), code), end; it != end;
-             ++it) {
-            codes.push_back((*it)[1]);
+        const std::string key = "\"code\":\"";
+        for (size_t at = result.out.find(key); at != std::string::npos;
+             at = result.out.find(key, at + 1)) {
+            size_t start = at + key.size();
+            codes.push_back(result.out.substr(start, result.out.find('"', start) - start));
         }
         return codes;
     }

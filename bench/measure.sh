@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Measures the whole program, start to exit, against fresh copies of a ready device: median
+# wall time over many runs, instructions (callgrind counts them the same on every run), peak
+# RSS, and heap allocations (the stand-ins allocate nothing, so every one would be the
+# program's; there must be none). Prints a Markdown table.
+# usage: measure.sh PROGRAM DEVICE_DIR [RUNS]   e.g. bench/measure.sh build/host/bin/vossel examples/device
+set -euo pipefail
+program=$1
+example=$2
+runs=${3:-200}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vossel-measure-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# A fresh device for every run: the program's "ro." properties can be set only once.
+fresh_device() {
+    rm -rf "$work/device"
+    cp -R "$example/." "$work/device"
+}
+
+# Runs the program once on a fresh device, under the given command if any; prints what the
+# command and the program write on standard error.
+once() {
+    fresh_device
+    VOSSEL_DEVICE_DIR=$work/device "$@" "$program" 2>&1 >/dev/null
+}
+
+times=()
+for ((i = 0; i < runs; i++)); do
+    fresh_device
+    start=$EPOCHREALTIME
+    VOSSEL_DEVICE_DIR=$work/device "$program" 2>/dev/null
+    end=$EPOCHREALTIME
+    times+=($((${end/./} - ${start/./})))
+done
+median_us=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$((runs / 2 + 1))p")
+
+callgrind=(valgrind --tool=callgrind --callgrind-out-file=/dev/null)
+instructions=$(once "${callgrind[@]}" | sed -n 's/.*Collected : //p')
+in_main=$(once "${callgrind[@]}" --toggle-collect=main | sed -n 's/.*Collected : //p')
+heap=$(once valgrind --tool=memcheck | sed -n 's/.*total heap usage: \([0-9,]*\) allocs.*/\1/p')
+peak_rss_kb=$(once /usr/bin/time -f '%M' | tail -n 1)
+
+cat <<TABLE
+| measure | value |
+|---|---|
+| wall time, start to exit (median of $runs runs) | $median_us µs |
+| instructions, whole process | $instructions |
+| instructions in \`main\` | $in_main |
+| peak RSS | $peak_rss_kb KiB |
+| heap allocations | $heap |
+TABLE
+[ "$heap" = 0 ] || { echo "the program allocated on the heap" >&2; exit 1; }
