@@ -7,15 +7,9 @@
 
 #include "provisioning/vossel.h"
 #include "tests/fake_platform.h"
+#include "tests/record_bytes.h"
 
 namespace {
-
-std::string record_with(const std::string& serial, const std::string& isn) {
-    std::string record(BARCODE_RECORD_SIZE, '\0');
-    record.replace(SERIAL_FIELD_OFFSET, serial.size(), serial);
-    record.replace(ISN_FIELD_OFFSET, isn.size(), isn);
-    return record;
-}
 
 void derive(benchmark::State& state, const std::string& bytes) {
     unsigned char record[BARCODE_RECORD_SIZE];

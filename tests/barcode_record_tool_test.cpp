@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/record_bytes.h"
 #include "tests/spawn.h"
 
 using ::testing::ElementsAre;
@@ -16,13 +17,6 @@ using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string record_with(const std::string& serial, const std::string& isn) {
-    std::string record(1024, '\0');
-    record.replace(104, serial.size(), serial);
-    record.replace(251, std::min(isn.size(), size_t{773}), isn);
-    return record;
-}
 
 struct Result {
     int status;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/record_bytes.h"
 #include "tests/spawn.h"
 
 using ::testing::ElementsAre;
@@ -23,13 +24,6 @@ namespace {
 
 const char READY[] = "E/vossel: nvram restore ready!";
 const char NOT_READY[] = "E/vossel: nvram restore not ready!";
-
-std::string record_with(const std::string& serial, const std::string& isn) {
-    std::string record(1024, '\0');
-    record.replace(104, serial.size(), serial);
-    record.replace(251, isn.size(), isn);
-    return record;
-}
 
 // A device directory: properties/ and nvram/, as the stand-ins read them. Its NVRAM restore has
 // finished: "nvram_init" reads "Ready".
