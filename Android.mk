@@ -13,6 +13,7 @@ LOCAL_SRC_FILES := \
     provisioning/derivation.cpp \
     provisioning/identity.cpp \
     provisioning/main.cpp \
+    provisioning/system_log.cpp \
     provisioning/vossel.cpp
 LOCAL_C_INCLUDES := $(LOCAL_PATH)
 # GCC 4.6 has no -fstack-protector-strong: -fstack-protector-all guards every function, as

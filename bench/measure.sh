@@ -5,9 +5,15 @@
 # program's; there must be none). Prints a Markdown table.
 # usage: measure.sh PROGRAM DEVICE_DIR [RUNS]   e.g. bench/measure.sh build/host/bin/vossel examples/device
 set -euo pipefail
+if [ $# -lt 2 ]; then
+    echo "usage: $0 PROGRAM DEVICE_DIR [RUNS]" >&2
+    exit 2
+fi
 program=$1
 example=$2
 runs=${3:-200}
+command -v valgrind >/dev/null || { echo "$0: needs valgrind (apt-get install valgrind)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "$0: needs /usr/bin/time (apt-get install time)" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vossel-measure-XXXXXX")
 trap 'rm -rf "$work"' EXIT

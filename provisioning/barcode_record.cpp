@@ -1,5 +1,6 @@
 // Loading the barcode record from NVRAM.
 #include "platform/platform.h"
+#include "provisioning/system_log.h"
 #include "provisioning/vossel.h"
 
 unsigned char barcode_record[BARCODE_RECORD_SIZE];

@@ -2,8 +2,7 @@
 #include "provisioning/vossel.h"
 
 #include "platform/platform.h"
-
-static const char LOG_TAG[] = "vossel";
+#include "provisioning/system_log.h"
 
 static const char NVRAM_READY_PROPERTY[] = "nvram_init";
 static const char NVRAM_READY_VALUE[] = "Ready";
@@ -14,11 +13,6 @@ static const char MSG_NVRAM_NOT_READY[] = "nvram restore not ready!\n";
 static const char MSG_BAD_RECORD_COUNT[] = "error:unexpected record num";
 static const char MSG_BAD_RECORD_SIZE[] = "error:unexpected record size";
 static const char MSG_READ_FAILED[] = "error:read barcode fail!/n";
-
-void log_message(const char* message) {
-    // The message is the format: none of the program's messages holds a conversion.
-    __android_log_buf_print(LOG_ID_SYSTEM, ANDROID_LOG_ERROR, LOG_TAG, message);
-}
 
 void wait_nvram_ready() {
     // Room for the longest value a property read writes, its terminating zero included.

@@ -60,7 +60,4 @@ size_t copy_isn_text(const unsigned char (&record)[BARCODE_RECORD_SIZE],
 // Writes "ro.serialno" and then "ro.isn" from barcode_record. Refused writes go unnoticed.
 void publish_identity();
 
-// Writes one message to the system log at error priority under the program's tag.
-void log_message(const char* message);
-
 #endif

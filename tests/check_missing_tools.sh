@@ -1,0 +1,35 @@
+#!/bin/sh
+# Configures the project afresh where none of the optional tools can be found (clang-format,
+# clang-tidy, cppcheck, valgrind, Google Benchmark): configure must say what to install, and
+# their tests must be registered and reported by CTest as skipped, the run staying green.
+# usage: check_missing_tools.sh SOURCE_DIR CMAKE CTEST MAKE_PROGRAM C_COMPILER CXX_COMPILER
+#            [GTEST_DIR]
+set -eu
+source_dir=$1 cmake=$2 ctest=$3 make_program=$4 cc=$5 cxx=$6 gtest_dir=${7:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# CMake looks for programs and packages on the PATH only, and the PATH holds nothing but what
+# the compilers run: the assembler and the linker. GoogleTest is the one found before, if any.
+mkdir "$work/bin"
+for tool in as ld; do
+    ln -s "$(command -v "$tool")" "$work/bin/$tool"
+done
+PATH=$work/bin "$cmake" -G Ninja -S "$source_dir" -B "$work/build" \
+    -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF -DGTest_DIR="$gtest_dir" \
+    -DCMAKE_MAKE_PROGRAM="$make_program" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$work/configure.log"
+status=0
+PATH=$work/bin "$ctest" --test-dir "$work/build" \
+    -R '^(format|clang_tidy|cppcheck|no_heap_allocations|benchmarks)$' >"$work/ctest.log" ||
+    { echo "ctest failed"; status=1; }
+for package in clang-format clang-tidy cppcheck valgrind libbenchmark-dev; do
+    grep -q "^-- .* not found: .*(apt-get install $package)$" "$work/configure.log" ||
+        { echo "configure does not name $package as missing"; status=1; }
+done
+for test in format clang_tidy cppcheck no_heap_allocations benchmarks; do
+    grep -Eq "Test +#[0-9]+: $test \.+\*+Skipped" "$work/ctest.log" ||
+        { echo "$test is not reported as skipped"; status=1; }
+done
+[ $status = 0 ] || cat "$work/configure.log" "$work/ctest.log"
+exit $status
