@@ -358,52 +358,49 @@ std::string repeat(const std::string& text, size_t count) {
 }
 
 TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
-    const std::string too_long =
-        "the ISN is 773 bytes; the property service takes at most 91, so \\\"ro.isn\\\" would "
-        "not be set";
     const struct {
         std::string name;
-        bool exists;
-        std::string bytes;
+        std::string bytes;  // none: the file is missing
         std::string json;
     } cases[] = {
-        {"record", true, record_with("SN0042", "ISN 1"), taken(0, "SN0042", "ISN 1", "49534e2031")},
-        {"record", true, record_with(std::string("\0X1", 3), "I"), taken(0, "X1", "I", "49")},
-        {"record", true, record_with(std::string(147, '-'), "I"),
+        {"record", record_with("SN0042", "ISN 1"), taken(0, "SN0042", "ISN 1", "49534e2031")},
+        {"record", record_with(std::string("\0X1", 3), "I"), taken(0, "X1", "I", "49")},
+        {"record", record_with(std::string(147, '-'), "I"),
          taken(1, "I", "I", "49",
                warning("serial-runs-into-isn",
                        "the serial field has no zero byte in bytes 105 to 251: the serial runs "
                        "on into the ISN field and takes in its letters and digits") +
                    "," +
                    warning("serial-dropped",
-                           "147 bytes of the serial field are dropped: not "
-                           "ASCII letters or digits"))},
-        {"record", true, record_with(std::string(64, 'S'), "I"),
-         taken(1, std::string(63, 'S'), "I", "49",
+                           "147 bytes of the serial field are dropped: not ASCII letters or "
+                           "digits"))},
+        {"record", record_with(std::string(64, 'S'), "caf\xc3\xa9 \xe2\x82\x01\x7f\"\\"),
+         taken(1, std::string(63, 'S'), "caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\\u0001\x7f\\\"\\\\",
+               "636166c3a920e282017f225c",
                warning("serial-cut",
-                       "the serial field holds 64 letters and digits; a device "
-                       "keeps the first 63"))},
-        {"record", true, record_with("", "I"),
-         taken(1, "", "I", "49", warning("serial-empty", "the serial is empty"))},
-        {"record", true, record_with("S", std::string(773, 'i')),
-         taken(1, "S", std::string(773, 'i'), repeat("69", 773),
-               warning("isn-too-long", too_long) + "," +
+                       "the serial field holds 64 letters and digits; a device keeps the first "
+                       "63") +
+                   "," +
+                   warning("isn-not-utf8",
+                           "the ISN is not valid UTF-8, which later platform releases refuse"))},
+        {"record", record_with("", std::string(773, 'i')),
+         taken(1, "", std::string(773, 'i'), repeat("69", 773),
+               warning("serial-empty", "the serial is empty") + "," +
+                   warning("isn-too-long",
+                           "the ISN is 773 bytes; the property service takes at most 91, so "
+                           "\\\"ro.isn\\\" would not be set") +
+                   "," +
                    warning("isn-unterminated",
                            "the ISN has no zero byte before the end of the record: a device "
                            "publishes bytes 251 to 1023"))},
-        {"record", true, record_with("S", "caf\xc3\xa9 \xe2\x82\x01\x7f\"\\"),
-         taken(1, "S", "caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\\u0001\x7f\\\"\\\\",
-               "636166c3a920e282017f225c",
-               warning("isn-not-utf8",
-                       "the ISN is not valid UTF-8, which later platform releases refuse"))},
-        {"short", true, record_with("S", "I").substr(0, 1023),
+        {"short", record_with("S", "I").substr(0, 1023),
          "{\"file\":\"short\",\"status\":2,\"size\":1023,"
          "\"refused\":\"error:unexpected record size\"}\n"},
-        {"q\"\xff", false, "",
+        {"q\"\xff", "",
          "{\"file\":\"q\\\"\xef\xbf\xbd\",\"status\":2,\"error\":\"No such file or directory\"}\n"},
     };
     for (const auto& c : cases) {
-        if (c.exists) {
+        if (!c.bytes.empty()) {
             write(c.name, c.bytes);
         }
         Result result = json({"inspect", "--json", c.name});
