@@ -2,10 +2,17 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,10 +20,34 @@
 #include "tests/spawn.h"
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Reads lines of JSON with Python's parser, strictly (UTF-8, one object a line, no duplicate
+// key, no NaN), and prints each back in one form: no spaces, keys in their order, only what
+// JSON requires escaped.
+const char CANONICAL_JSON[] = R"(
+import json, sys
+def pairs(items):
+    if len({key for key, _ in items}) != len(items):
+        raise ValueError("duplicate key")
+    return dict(items)
+def constant(name):
+    raise ValueError(name)
+text = sys.stdin.buffer.read().decode("utf-8")
+if not text.endswith("\n"):
+    raise ValueError("no line")
+for line in text.split("\n")[:-1]:
+    value = json.loads(line, object_pairs_hook=pairs, parse_constant=constant)
+    if type(value) is not dict:
+        raise ValueError("not an object")
+    out = json.dumps(value, ensure_ascii=False, separators=(",", ":")) + "\n"
+    sys.stdout.buffer.write(out.encode("utf-8"))
+)";
 
 struct Result {
     int status;
@@ -43,36 +74,50 @@ class BarcodeRecord : public ::testing::Test {
         return std::string((std::istreambuf_iterator<char>(file)), {});
     }
 
-    // Runs the tool in the test's directory with `input` on its standard input.
-    Result run(std::vector<std::string> args, const std::string& input = "") const {
+    std::set<std::string> names() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            names.insert(entry.path().filename());
+        }
+        return names;
+    }
+
+    // Runs args in the test's directory with `input` on its standard input, and its standard
+    // output on `terminal` if named.
+    Result execute(std::vector<std::string> args, const std::string& input,
+                   const std::string& terminal = "") const {
         write(".stdin", input);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, path(".stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, path(".stdout").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(
+            &actions, 1, terminal.empty() ? path(".stdout").c_str() : terminal.c_str(),
+            O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, path(".stderr").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-        args.insert(args.begin(), BARCODE_RECORD_PROGRAM);
         pid_t pid = spawn(args, environment_with("LC_ALL", "C"), &actions);
         posix_spawn_file_actions_destroy(&actions);
-        return {wait_for(pid), read(".stdout"), read(".stderr")};
+        int status = wait_for(pid);
+        return {status, terminal.empty() ? read(".stdout") : "", read(".stderr")};
     }
 
-    // The warning codes that inspect --json gives for one record.
-    std::vector<std::string> warnings_for(const std::string& record) const {
-        write("record", record);
-        Result result = run({"inspect", "--json", "record"});
-        EXPECT_EQ(result.status, result.out.find("\"code\"") == std::string::npos ? 0 : 1);
-        std::vector<std::string> codes;
-        const std::string key = "\"code\":\"";
-        for (size_t at = result.out.find(key); at != std::string::npos;
-             at = result.out.find(key, at + 1)) {
-            size_t start = at + key.size();
-            codes.push_back(result.out.substr(start, result.out.find('"', start) - start));
-        }
-        return codes;
+    Result run(std::vector<std::string> args, const std::string& input = "",
+               const std::string& terminal = "") const {
+        args.insert(args.begin(), BARCODE_RECORD_PROGRAM);
+        return execute(args, input, terminal);
+    }
+
+    // Runs a command that prints JSON lines; its standard output comes back as the parser
+    // prints it. The interpreter is looked up once: a wrapper named python3 on PATH can take
+    // half a second to start it.
+    Result json(const std::vector<std::string>& args, const std::string& input = "") const {
+        static const std::string python =
+            execute({"python3", "-I", "-c", "import sys; print(sys.executable, end='')"}, "").out;
+        Result result = run(args, input);
+        Result parsed = execute({python, "-I", "-c", CANONICAL_JSON}, result.out);
+        EXPECT_EQ(parsed.status, 0) << parsed.err << result.out;
+        return {result.status, parsed.out, result.err};
     }
 
   private:
@@ -80,29 +125,31 @@ class BarcodeRecord : public ::testing::Test {
 };
 
 TEST_F(BarcodeRecord, MadeRecordsInspectAsTheyWereMade) {
-    Result made =
-        run({"make", "--serial", "SN0042AB", "--isn", "caf\\xc3\\xa9 \\\\ \"1\"", "-o", "record"});
+    Result made = run({"make", "--serial", "SN0042AB", "--isn",
+                       "caf\\xc3\\xa9 \\\\ \"1\"\\x1f~\x7f", "-o", "record"});
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(made.out + made.err, "");
-    EXPECT_EQ(read("record"), record_with("SN0042AB", "caf\xc3\xa9 \\ \"1\""));
+    EXPECT_EQ(read("record"), record_with("SN0042AB", "caf\xc3\xa9 \\ \"1\"\x1f~\x7f"));
 
     Result text = run({"inspect", "record"});
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out,
               "record\n"
               "  ro.serialno \"SN0042AB\"\n"
-              "  ro.isn \"caf\\xc3\\xa9 \\\\ \\x221\\x22\"\n");
+              "  ro.isn \"caf\\xc3\\xa9 \\\\ \\x221\\x22\\x1f~\\x7f\"\n");
 
     // What inspect prints is what make takes.
-    Result again = run({"make", "--serial", "SN0042AB", "--isn", "caf\\xc3\\xa9 \\\\ \\x221\\x22"});
+    Result again =
+        run({"make", "--serial", "SN0042AB", "--isn", "caf\\xc3\\xa9 \\\\ \\x221\\x22\\x1f~\\x7f"});
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.out, read("record"));
 
-    Result json = run({"inspect", "--json", "-"}, again.out);
+    Result json = this->json({"inspect", "--json", "-"}, again.out);
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(json.out,
               "{\"file\":\"-\",\"status\":0,\"size\":1024,\"ro.serialno\":\"SN0042AB\","
-              "\"ro.isn\":\"caf\\\\xc3\\\\xa9 \\\\\\\\ \\\\x221\\\\x22\",\"warnings\":[]}\n");
+              "\"ro.isn\":\"caf\xc3\xa9 \\\\ \\\"1\\\"\\u001f~\x7f\","
+              "\"ro.isn_hex\":\"636166c3a9205c202231221f7e7f\",\"warnings\":[]}\n");
 }
 
 TEST_F(BarcodeRecord, TheExampleDeviceRecordIsMadeByMake) {
@@ -127,12 +174,15 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
         {{"--serial", "S", "--isn", isn_max + "I"}, "ISN text is 773 bytes"},
         {{"--serial", "SN\\x001", "--isn", "I"}, "zero byte"},
         {{"--serial", "\\x00", "--isn", "I"}, "zero byte"},
+        {{"--serial", "S", "--isn", "I\\x00J"}, "would publish only the part before it"},
+        {{"--serial", "S", "--isn", "\\x00"}, "would publish only the part before it"},
         {{"--serial", "S\\q", "--isn", "I"}, "backslash"},
         {{"--serial", "S", "--isn", "I\\x4"}, "backslash"},
         {{"--serial", "S"}, "both --serial and --isn"},
         {{"--serial", "S", "--serial", "T", "--isn", "I"}, "given twice"},
-        {{"--serial", "S", "--isn"}, "needs a value"},
-        {{"--serial", "S", "--isn", "I", "--force"}, "unknown argument --force"},
+        {{"--serial", "S", "--isn"}, "option '--isn' requires an argument\nusage:"},
+        {{"--serial", "S", "--isn", "I", "--force"}, "'--force'\nusage: barcode-record make"},
+        {{"--serial", "S", "--isn", "I", "extra"}, "unexpected argument extra\nusage:"},
     };
     for (const auto& refusal : refusals) {
         write("record", "kept");
@@ -146,28 +196,136 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
     }
 }
 
+TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
+    fs::create_directory(path("folder"));
+    const std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder", "record"};
+    const struct {
+        const char* output;
+        rlim_t file_size_limit;
+        const char* complaint;  // none: the record is written
+    } cases[] = {
+        {"record", RLIM_INFINITY, nullptr},
+        {"record", 512, "record: File too large"},
+        {"missing/record", RLIM_INFINITY, "missing/record: No such file or directory"},
+        {"folder", RLIM_INFINITY, "folder: Is a directory"},
+    };
+    for (const auto& c : cases) {
+        write("record", "kept");
+        fs::permissions(path("record"), fs::perms::owner_read | fs::perms::owner_write);
+        // The tool inherits both; it must not be killed by SIGXFSZ.
+        rlimit unlimited, limited;
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        limited = {std::min(c.file_size_limit, unlimited.rlim_max), unlimited.rlim_max};
+        mode_t mask = umask(027);
+        setrlimit(RLIMIT_FSIZE, &limited);
+        Result result = run({"make", "--serial", "S", "--isn", "I", "-o", c.output});
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        umask(mask);
+
+        EXPECT_EQ(result.status, c.complaint ? 2 : 0) << c.output << result.err;
+        EXPECT_THAT(result.err, HasSubstr(c.complaint ? c.complaint : "")) << c.output;
+        EXPECT_EQ(read("record"), c.complaint ? "kept" : record_with("S", "I")) << c.output;
+        EXPECT_EQ(fs::status(path("record")).permissions(),
+                  c.complaint ? fs::perms(0600) : fs::perms(0640))
+            << c.output;
+        EXPECT_EQ(names(), files) << c.output;
+        EXPECT_TRUE(fs::is_empty(path("folder"))) << c.output;
+    }
+}
+
+TEST_F(BarcodeRecord, MakeWritesNoRecordToATerminal) {
+    int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal) | unlockpt(terminal), 0);
+    std::string name = ptsname(terminal);
+    int held = open(name.c_str(), O_RDWR | O_NOCTTY);  // so the terminal does not hang up
+    auto printed = [&] {
+        pollfd output = {terminal, POLLIN, 0};
+        return poll(&output, 1, 200) == 1;
+    };
+    write("record", record_with("S", "I"));
+    ASSERT_EQ(run({"inspect", "record"}, "", name).status, 0);
+    EXPECT_TRUE(printed()) << "what is written to the terminal can be seen";
+    char drained[4096];
+    while (printed() && ::read(terminal, drained, sizeof(drained)) > 0) {
+    }
+
+    Result result = run({"make", "--serial", "S", "--isn", "I"}, "", name);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_THAT(result.err, HasSubstr("will not write a binary record to a terminal"));
+    EXPECT_FALSE(printed());
+    close(held);
+    close(terminal);
+}
+
+// The warning codes of one line of inspect --json.
+std::vector<std::string> codes_in(const std::string& line) {
+    std::vector<std::string> codes;
+    const std::string key = "\"code\":\"";
+    for (size_t at = line.find(key); at != std::string::npos; at = line.find(key, at + 1)) {
+        size_t start = at + key.size();
+        codes.push_back(line.substr(start, line.find('"', start) - start));
+    }
+    return codes;
+}
+
 TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
-    EXPECT_THAT(warnings_for(record_with("SN0042", "ISN 1")), ElementsAre());
-    EXPECT_THAT(warnings_for(record_with(std::string("\0X1", 3), "I")), ElementsAre())
-        << "a zero at byte 104 followed by text is passed over";
-    EXPECT_THAT(warnings_for(record_with("SN-0042", "I")), ElementsAre("serial-dropped"));
-    EXPECT_THAT(warnings_for(record_with(std::string(147, '-'), "I")),
-                ElementsAre("serial-runs-into-isn", "serial-dropped"));
-    EXPECT_THAT(warnings_for(record_with(std::string(60, 'S') + std::string(87, '-'), "")),
-                ElementsAre("serial-dropped"))
-        << "the serial ends on the ISN's zero byte at 251";
-    EXPECT_THAT(warnings_for(record_with(std::string(63, 'S'), "I")), ElementsAre());
-    EXPECT_THAT(warnings_for(record_with(std::string(64, 'S'), "I")), ElementsAre("serial-cut"));
-    EXPECT_THAT(warnings_for(record_with("", "I")), ElementsAre("serial-empty"));
-    EXPECT_THAT(warnings_for(record_with("-", "I")), ElementsAre("serial-dropped", "serial-empty"));
-    EXPECT_THAT(warnings_for(record_with("S", std::string(91, 'i'))), ElementsAre());
-    EXPECT_THAT(warnings_for(record_with("S", std::string(92, 'i'))), ElementsAre("isn-too-long"));
-    EXPECT_THAT(warnings_for(record_with("S", std::string(773, 'i'))),
-                ElementsAre("isn-too-long", "isn-unterminated"));
-    EXPECT_THAT(warnings_for(record_with("S", "caf\xc3\xa9 \xf0\x9f\x93\xa6")), ElementsAre());
-    for (const char* bad : {"\xc3", "\x80", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"}) {
-        EXPECT_THAT(warnings_for(record_with("S", bad)), ElementsAre("isn-not-utf8"))
-            << testing::PrintToString(bad);
+    const std::vector<std::string> none, not_utf8 = {"isn-not-utf8"};
+    const struct {
+        std::string serial;
+        std::string isn;
+        std::vector<std::string> codes;
+    } cases[] = {
+        {"SN0042", "ISN 1", none},
+        {std::string("\0X1", 3), "I", none},  // a zero at byte 104 followed by text: passed over
+        {"SN-0042", "I", {"serial-dropped"}},
+        {std::string(147, '-'), "I", {"serial-runs-into-isn", "serial-dropped"}},
+        {std::string(60, 'S') + std::string(87, '-'), "", {"serial-dropped"}},  // ends at 251
+        {std::string(63, 'S'), "I", none},
+        {std::string(64, 'S'), "I", {"serial-cut"}},
+        {"", "I", {"serial-empty"}},
+        {"-", "I", {"serial-dropped", "serial-empty"}},
+        {"S", std::string(91, 'i'), none},
+        {"S", std::string(92, 'i'), {"isn-too-long"}},
+        {"S", std::string(772, 'i'), {"isn-too-long"}},  // its zero byte is the record's last
+        {"S", std::string(773, 'i'), {"isn-too-long", "isn-unterminated"}},
+        // UTF-8 at the edges: U+0080, U+0800, U+D7FF, U+E000, U+10000, U+10FFFF; then a cut
+        // character, a stray continuation byte, overlong forms of "/", U+D800, U+DFFF, U+110000,
+        // a five-byte form and a byte that never occurs.
+        {"S", "caf\xc3\xa9 \xf0\x9f\x93\xa6", none},
+        {"S", "\xc2\x80", none},
+        {"S", "\xe0\xa0\x80", none},
+        {"S", "\xed\x9f\xbf", none},
+        {"S", "\xee\x80\x80", none},
+        {"S", "\xf0\x90\x80\x80", none},
+        {"S", "\xf4\x8f\xbf\xbf", none},
+        {"S", "\xc3", not_utf8},
+        {"S", "\x80", not_utf8},
+        {"S", "\xc0\xaf", not_utf8},
+        {"S", "\xe0\x80\xaf", not_utf8},
+        {"S", "\xf0\x80\x80\xaf", not_utf8},
+        {"S", "\xed\xa0\x80", not_utf8},
+        {"S", "\xed\xbf\xbf", not_utf8},
+        {"S", "\xf4\x90\x80\x80", not_utf8},
+        {"S", "\xf8\x88\x80\x80\x80", not_utf8},
+        {"S", "\xff", not_utf8},
+    };
+    std::vector<std::string> args = {"inspect", "--json"};
+    for (const auto& c : cases) {
+        args.push_back("record" + std::to_string(args.size()));
+        write(args.back(), record_with(c.serial, c.isn));
+    }
+    Result result = json(args);
+    EXPECT_EQ(result.status, 1);
+    std::istringstream lines(result.out);
+    for (const auto& c : cases) {
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_THAT(codes_in(line), ElementsAreArray(c.codes)) << line;
+        EXPECT_THAT(line, HasSubstr(c.codes.empty() ? "\"status\":0," : "\"status\":1,"));
+        // The check and the decoding agree: valid text is published as it is.
+        EXPECT_THAT(line, HasSubstr(c.codes == not_utf8 ? "\"ro.isn\":\"\xef\xbf\xbd"
+                                                        : "\"ro.isn\":\"" + c.isn + "\""));
     }
 
     write("record", record_with(std::string(70, 'S'), "I"));
@@ -177,6 +335,78 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
                                     "\"\n  ro.isn \"I\"\n  warning: "
                                     "the serial field holds 70 letters and digits; a device keeps "
                                     "the first 63\n"));
+}
+
+// The object inspect --json prints for a 1024-byte file named "record".
+std::string taken(int status, const std::string& serial, const std::string& isn,
+                  const std::string& isn_hex, const std::string& warnings = "") {
+    return "{\"file\":\"record\",\"status\":" + std::to_string(status) +
+           ",\"size\":1024,\"ro.serialno\":\"" + serial + "\",\"ro.isn\":\"" + isn +
+           "\",\"ro.isn_hex\":\"" + isn_hex + "\",\"warnings\":[" + warnings + "]}\n";
+}
+
+std::string warning(const std::string& code, const std::string& message) {
+    return "{\"code\":\"" + code + "\",\"message\":\"" + message + "\"}";
+}
+
+std::string repeat(const std::string& text, size_t count) {
+    std::string result;
+    while (count-- > 0) {
+        result += text;
+    }
+    return result;
+}
+
+TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
+    const struct {
+        std::string name;
+        std::string bytes;  // none: the file is missing
+        std::string json;
+    } cases[] = {
+        {"record", record_with("SN0042", "ISN 1"), taken(0, "SN0042", "ISN 1", "49534e2031")},
+        {"record", record_with(std::string("\0X1", 3), "I"), taken(0, "X1", "I", "49")},
+        {"record", record_with(std::string(147, '-'), "I"),
+         taken(1, "I", "I", "49",
+               warning("serial-runs-into-isn",
+                       "the serial field has no zero byte in bytes 105 to 251: the serial runs "
+                       "on into the ISN field and takes in its letters and digits") +
+                   "," +
+                   warning("serial-dropped",
+                           "147 bytes of the serial field are dropped: not ASCII letters or "
+                           "digits"))},
+        {"record", record_with(std::string(64, 'S'), "caf\xc3\xa9 \xe2\x82\x01\x7f\"\\"),
+         taken(1, std::string(63, 'S'), "caf\xc3\xa9 \xef\xbf\xbd\xef\xbf\xbd\\u0001\x7f\\\"\\\\",
+               "636166c3a920e282017f225c",
+               warning("serial-cut",
+                       "the serial field holds 64 letters and digits; a device keeps the first "
+                       "63") +
+                   "," +
+                   warning("isn-not-utf8",
+                           "the ISN is not valid UTF-8, which later platform releases refuse"))},
+        {"record", record_with("", std::string(773, 'i')),
+         taken(1, "", std::string(773, 'i'), repeat("69", 773),
+               warning("serial-empty", "the serial is empty") + "," +
+                   warning("isn-too-long",
+                           "the ISN is 773 bytes; the property service takes at most 91, so "
+                           "\\\"ro.isn\\\" would not be set") +
+                   "," +
+                   warning("isn-unterminated",
+                           "the ISN has no zero byte before the end of the record: a device "
+                           "publishes bytes 251 to 1023"))},
+        {"short", record_with("S", "I").substr(0, 1023),
+         "{\"file\":\"short\",\"status\":2,\"size\":1023,"
+         "\"refused\":\"error:unexpected record size\"}\n"},
+        {"q\"\xff", "",
+         "{\"file\":\"q\\\"\xef\xbf\xbd\",\"status\":2,\"error\":\"No such file or directory\"}\n"},
+    };
+    for (const auto& c : cases) {
+        if (!c.bytes.empty()) {
+            write(c.name, c.bytes);
+        }
+        Result result = json({"inspect", "--json", c.name});
+        EXPECT_EQ(result.out, c.json);
+        EXPECT_THAT(c.json, HasSubstr("\"status\":" + std::to_string(result.status) + ","));
+    }
 }
 
 TEST_F(BarcodeRecord, InspectExitsWithTheWorstOfItsFiles) {
@@ -197,24 +427,53 @@ TEST_F(BarcodeRecord, InspectExitsWithTheWorstOfItsFiles) {
         EXPECT_THAT(result.out, HasSubstr("warned\n"));
     }
     for (const char* unreadable : {"missing", "folder"}) {
-        Result result = run({"inspect", "--json", unreadable, "clean"});
+        Result result = json({"inspect", "--json", unreadable, "clean"});
         EXPECT_EQ(result.status, 2) << unreadable;
         EXPECT_THAT(result.err, HasSubstr(std::string("barcode-record: ") + unreadable + ": "));
         EXPECT_THAT(result.out, HasSubstr("{\"file\":\"clean\",\"status\":0,"));
     }
-    EXPECT_EQ(run({"inspect", "--json", "short"}).out,
-              "{\"file\":\"short\",\"status\":2,\"size\":1023,"
-              "\"refused\":\"error:unexpected record size\"}\n");
+}
 
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{}, {"inspect"}, {"inspect", "--json"}, {"check", "clean"}}) {
-        Result result = run(wrong);
-        EXPECT_EQ(result.status, 2);
-        EXPECT_THAT(result.err, HasSubstr("usage: barcode-record make"));
+TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsual) {
+    write("record", record_with("S", "I"));
+    write("--json", record_with("S", "I"));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* out;  // the start of standard output
+        const char* err;  // a part of standard error
+    } cases[] = {
+        {{"--help"}, 0, "usage: barcode-record make", ""},
+        {{"-h"}, 0, "usage: barcode-record make", ""},
+        {{"make", "-h"}, 0, "usage: barcode-record make", ""},
+        {{"make", "--serial", "S", "--help"}, 0, "usage: barcode-record make", ""},
+        {{"inspect", "--help"}, 0, "usage: barcode-record inspect", ""},
+        {{"inspect", "-h", "record"}, 0, "usage: barcode-record inspect", ""},
+        {{"inspect", "--", "--json"}, 0, "--json\n  ro.serialno \"S\"", ""},
+        {{"inspect", "record", "--json"}, 0, "{\"file\":\"record\",", ""},
+        {{"inspect", "--jsn", "record"}, 2, "", "unrecognized option '--jsn'\nusage: "},
+        {{"inspect", "-j", "record"}, 2, "", "invalid option -- 'j'\nusage: "},
+        {{"inspect", "--json"}, 2, "", "no file named\nusage: barcode-record inspect"},
+        {{"inspect"}, 2, "", "no file named\nusage: barcode-record inspect"},
+        {{"--force", "inspect", "record"}, 2, "", "'--force'\nusage: barcode-record make"},
+        {{"check", "record"}, 2, "", "unknown command check\nusage: barcode-record make"},
+        {{}, 2, "", "no command\nusage: barcode-record make"},
+    };
+    for (const auto& c : cases) {
+        Result result = run(c.args);
+        std::string command = testing::PrintToString(c.args);
+        EXPECT_EQ(result.status, c.status) << command;
+        EXPECT_THAT(result.out, StartsWith(c.out)) << command;
+        EXPECT_THAT(result.err, HasSubstr(c.err)) << command;
+        if (c.status == 0) {
+            EXPECT_EQ(result.err, "") << command;
+        } else {
+            EXPECT_EQ(result.out, "") << command;
+        }
     }
-    Result help = run({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, HasSubstr("usage: barcode-record make"));
+    setenv("POSIXLY_CORRECT", "1", 1);  // options may follow files all the same
+    EXPECT_EQ(json({"inspect", "record", "--json"}).out, taken(0, "S", "I", "49"));
+    unsetenv("POSIXLY_CORRECT");
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 // library, so what this prints is what a device publishes.
 #include <ctype.h>
 #include <errno.h>
+#include <getopt.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,20 +22,29 @@
 
 namespace {
 
-const char USAGE[] = R"(usage: barcode-record make --serial TEXT --isn TEXT [-o FILE]
-       barcode-record inspect [--json] FILE...
-       barcode-record --help
+const char MAKE_USAGE[] = R"(usage: barcode-record make --serial TEXT --isn TEXT [-o FILE]
 
-make      Writes one 1024-byte barcode record: the serial text at byte 104, the ISN text at
-          byte 251, zero bytes everywhere else; to standard output unless -o names a file.
-          In TEXT, \\ stands for a backslash and \xHH for any byte. The serial must end,
-          with its zero byte, before byte 251 and hold no zero byte; the ISN must end, with
-          its zero byte, before the end of the record.
-inspect   Prints, for each FILE ("-" is standard input), the "ro.serialno" and "ro.isn" a
-          device would publish from it, bytes outside printable ASCII (and " and \) escaped
-          as above, then warnings about the record.
---json    One JSON object per file, one per line.
+Writes one 1024-byte barcode record: the serial text at byte 104, the ISN text at byte 251,
+zero bytes everywhere else. In TEXT, \\ stands for a backslash and \xHH for any byte. Neither
+text may hold a zero byte; the serial must end, with its zero byte, before byte 251, the ISN
+before the end of the record.
 
+  --serial TEXT       the serial text
+  --isn TEXT          the ISN text
+  -o, --output FILE   writes FILE whole or not at all: a temporary file in FILE's folder,
+                      renamed into place; without -o, standard output, unless a terminal
+)";
+
+const char INSPECT_USAGE[] = R"(usage: barcode-record inspect [--json] [--] FILE...
+
+Prints, for each FILE ("-" is standard input), the "ro.serialno" and "ro.isn" a device would
+publish from it, bytes outside printable ASCII (and " and \) escaped as make takes them, then
+warnings about the record. Options may come before or after the files; -- ends them.
+
+  --json              one JSON object per file, one per line
+)";
+
+const char EXIT_STATUS[] = R"(
 Exit status: 0 every record is clean; 1 there are warnings; 2 a device would refuse a record,
 a file cannot be read or written, or the command is wrong.
 )";
@@ -57,6 +69,21 @@ using Record = unsigned char[BARCODE_RECORD_SIZE];
 int fail(const std::string& message) {
     fprintf(stderr, "%s: %s\n", PROGRAM, message.c_str());
     return status_refused;
+}
+
+// A wrong command line: what is wrong (getopt_long has said it already when `message` is
+// empty), then the usage, on standard error.
+int usage_error(const std::string& message, const std::string& usage) {
+    if (!message.empty()) {
+        fprintf(stderr, "%s: %s\n", PROGRAM, message.c_str());
+    }
+    fputs(usage.c_str(), stderr);
+    return status_refused;
+}
+
+int help(const std::string& usage) {
+    fputs(usage.c_str(), stdout);
+    return status_clean;
 }
 
 // "\\" and "\xHH" escapes to bytes; nullopt for a malformed escape.
@@ -98,37 +125,81 @@ std::string escape(const std::string& bytes) {
     return text;
 }
 
-std::string json_string(const std::string& ascii) {
-    std::string text = "\"";
-    for (char c : ascii) {
-        if (c == '"' || c == '\\') {
-            text += '\\';
-        }
-        text += c;
+// Writes `bytes` to `path` whole or not at all. Truncating `path` and writing it in place would
+// lose the old record to a write that fails halfway (a full disk, the file-size limit); instead
+// the record goes to a new file in the same folder, which rename() then puts in place in one
+// step. On any failure the new file is removed and `path` is as it was. Returns 0 or an errno.
+int replace_file(const std::string& path, const std::string& bytes) {
+    size_t slash = path.rfind('/');
+    std::string temporary =
+        path.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".barcode-record-XXXXXX";
+    int fd = mkstemp(temporary.data());
+    if (fd < 0) {
+        return errno;
     }
-    return text + "\"";
+    // mkstemp() makes the file 0600; give it the mode a plain create would: 0666 less the umask.
+    mode_t mask = umask(0);
+    umask(mask);
+    int error = fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
+    for (size_t done = 0; error == 0 && done < bytes.size();) {
+        ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written > 0) {
+            done += static_cast<size_t>(written);
+        } else if (written == 0 || errno != EINTR) {
+            error = written == 0 ? EIO : errno;
+        }
+    }
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(temporary.c_str());
+    }
+    return error;
 }
 
-int make(const std::vector<std::string>& args) {
+int make(int argc, char** argv) {
+    static const option OPTIONS[] = {{"serial", required_argument, nullptr, 's'},
+                                     {"isn", required_argument, nullptr, 'i'},
+                                     {"output", required_argument, nullptr, 'o'},
+                                     {"help", no_argument, nullptr, 'h'},
+                                     {}};
+    const std::string usage = std::string(MAKE_USAGE) + EXIT_STATUS;
     std::optional<std::string> serial_text, isn_text, output;
-    for (size_t i = 0; i < args.size(); i += 2) {
-        std::optional<std::string>* option = args[i] == "--serial" ? &serial_text
-                                             : args[i] == "--isn"  ? &isn_text
-                                             : args[i] == "-o"     ? &output
-                                                                   : nullptr;
-        if (option == nullptr) {
-            return fail("make: unknown argument " + args[i] + "\n" + USAGE);
+    for (int c; (c = getopt_long(argc, argv, "-o:h", OPTIONS, nullptr)) != -1;) {
+        std::optional<std::string>* value = c == 's'   ? &serial_text
+                                            : c == 'i' ? &isn_text
+                                            : c == 'o' ? &output
+                                                       : nullptr;
+        if (c == 'h') {
+            return help(usage);
         }
-        if (i + 1 == args.size()) {
-            return fail("make: " + args[i] + " needs a value");
+        if (c == 1) {
+            return usage_error(std::string("make: unexpected argument ") + optarg, usage);
         }
-        if (*option) {
-            return fail("make: " + args[i] + " is given twice");
+        if (value == nullptr) {
+            return usage_error("", usage);
         }
-        *option = args[i + 1];
+        if (*value) {
+            return fail(std::string("make: ") +
+                        (c == 's'   ? "--serial"
+                         : c == 'i' ? "--isn"
+                                    : "-o") +
+                        " is given twice");
+        }
+        *value = optarg;
+    }
+    if (optind < argc) {
+        return usage_error(std::string("make: unexpected argument ") + argv[optind], usage);
     }
     if (!serial_text || !isn_text) {
-        return fail("make: both --serial and --isn are needed");
+        return usage_error("make: both --serial and --isn are needed", usage);
     }
 
     std::optional<std::string> serial = unescape(*serial_text);
@@ -138,6 +209,12 @@ int make(const std::vector<std::string>& args) {
     }
     if (serial->find('\0') != std::string::npos) {
         return fail("make: the serial text holds a zero byte, which would end or split the field");
+    }
+    // A device reads the ISN up to its first zero byte and would publish that much, silently.
+    if (isn->find('\0') != std::string::npos) {
+        return fail(
+            "make: the ISN text holds a zero byte: a device would publish only the part "
+            "before it");
     }
     if (serial->size() > SERIAL_TEXT_MAX) {
         return fail("make: the serial text is " + std::to_string(serial->size()) +
@@ -154,24 +231,15 @@ int make(const std::vector<std::string>& args) {
     record.replace(SERIAL_FIELD_OFFSET, serial->size(), *serial);
     record.replace(ISN_FIELD_OFFSET, isn->size(), *isn);
 
-    if (!output) {
-        if (isatty(STDOUT_FILENO)) {
-            return fail("make: will not write a binary record to a terminal; use -o FILE");
-        }
-        if (fwrite(record.data(), 1, record.size(), stdout) != record.size() || fflush(stdout)) {
-            return fail(std::string("make: standard output: ") + strerror(errno));
-        }
-        return status_clean;
+    if (output) {
+        int error = replace_file(*output, record);
+        return error == 0 ? status_clean : fail("make: " + *output + ": " + strerror(error));
     }
-    FILE* file = fopen(output->c_str(), "wb");
-    if (file == nullptr) {
-        return fail("make: " + *output + ": " + strerror(errno));
+    if (isatty(STDOUT_FILENO)) {
+        return fail("make: will not write a binary record to a terminal; use -o FILE");
     }
-    bool written = fwrite(record.data(), 1, record.size(), file) == record.size();
-    if (fclose(file) != 0 || !written) {
-        int error = errno;
-        remove(output->c_str());
-        return fail("make: " + *output + ": " + strerror(error));
+    if (fwrite(record.data(), 1, record.size(), stdout) != record.size() || fflush(stdout)) {
+        return fail(std::string("make: standard output: ") + strerror(errno));
     }
     return status_clean;
 }
@@ -194,7 +262,7 @@ struct Inspection {
     }
 };
 
-// Keeps the first 1024 bytes and counts the rest.
+// Keeps the first 1024 bytes and counts the rest. On failure errno tells why.
 bool read_file(const std::string& name, std::string& bytes, size_t& size) {
     FILE* file = name == "-" ? stdin : fopen(name.c_str(), "rb");
     if (file == nullptr) {
@@ -206,38 +274,93 @@ bool read_file(const std::string& name, std::string& bytes, size_t& size) {
         bytes.append(chunk, std::min(got, sizeof(Record) - bytes.size()));
     }
     bool failed = ferror(file) != 0;
+    int error = errno;
     if (file != stdin) {
         fclose(file);
     }
+    errno = error;
     return !failed;
 }
 
+// The length of the well-formed UTF-8 character that starts at text[at], or 0 when none does:
+// a stray continuation byte, an overlong form, a surrogate (U+D800 to U+DFFF), a code point
+// past U+10FFFF, or a character cut short. The check of the ISN and the decoding for JSON both
+// go through here, so they cannot disagree.
+size_t utf8_character(const std::string& text, size_t at) {
+    unsigned char lead = text[at];
+    size_t length = lead < 0x80         ? 1
+                    : lead >> 5 == 0x6  ? 2
+                    : lead >> 4 == 0xe  ? 3
+                    : lead >> 3 == 0x1e ? 4
+                                        : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    unsigned long code = length == 1 ? lead : lead & (0x7f >> length);
+    for (size_t k = 1; k < length; ++k) {
+        unsigned char next = text[at + k];
+        if (next >> 6 != 0x2) {
+            return 0;
+        }
+        code = code << 6 | (next & 0x3f);
+    }
+    static const unsigned long SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < SMALLEST[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+        return 0;
+    }
+    return length;
+}
+
 bool valid_utf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        unsigned char lead = text[i];
-        size_t length = lead < 0x80         ? 1
-                        : lead >> 5 == 0x6  ? 2
-                        : lead >> 4 == 0xe  ? 3
-                        : lead >> 3 == 0x1e ? 4
-                                            : 0;
-        if (length == 0 || i + length > text.size()) {
+    for (size_t at = 0, length; at < text.size(); at += length) {
+        if ((length = utf8_character(text, at)) == 0) {
             return false;
         }
-        unsigned long code = length == 1 ? lead : lead & (0x7f >> length);
-        for (size_t k = 1; k < length; ++k) {
-            unsigned char next = text[i + k];
-            if (next >> 6 != 0x2) {
-                return false;
-            }
-            code = code << 6 | (next & 0x3f);
-        }
-        static const unsigned long SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < SMALLEST[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
-            return false;
-        }
-        i += length;
     }
     return true;
+}
+
+// Valid UTF-8: each well-formed character as it is, each byte that starts none as one U+FFFD
+// (so a character cut short gives one U+FFFD for each of its bytes).
+std::string to_utf8(const std::string& bytes) {
+    std::string text;
+    for (size_t at = 0; at < bytes.size();) {
+        size_t length = utf8_character(bytes, at);
+        text += length == 0 ? "\xef\xbf\xbd" : bytes.substr(at, length);
+        at += std::max<size_t>(length, 1);
+    }
+    return text;
+}
+
+// A JSON string of UTF-8 text: the quote and the backslash escaped, and the control characters
+// (DEL too) as \u00XX.
+std::string json_string(const std::string& utf8) {
+    std::string text = "\"";
+    for (char c : utf8) {
+        unsigned char byte = c;
+        char escaped[8];
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            snprintf(escaped, sizeof(escaped), "\\u%04x", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text + "\"";
+}
+
+// Two lowercase hex digits a byte.
+std::string hex(const std::string& bytes) {
+    static const char DIGITS[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : bytes) {
+        text += DIGITS[byte >> 4];
+        text += DIGITS[byte & 0xf];
+    }
+    return text;
 }
 
 void examine(const Record& record, Inspection& result) {
@@ -332,38 +455,51 @@ void print_text(const Inspection& result) {
 }
 
 void print_json(const Inspection& result) {
-    std::string line = "{\"file\":" + json_string(escape(result.name)) +
+    std::string line = "{\"file\":" + json_string(to_utf8(result.name)) +
                        ",\"status\":" + std::to_string(result.status());
     if (result.error) {
-        line += ",\"error\":" + json_string(*result.error);
-    } else {
-        line += ",\"size\":" + std::to_string(result.size);
+        printf("%s,\"error\":%s}\n", line.c_str(), json_string(to_utf8(*result.error)).c_str());
+        return;
     }
+    line += ",\"size\":" + std::to_string(result.size);
     if (result.refused) {
-        line += ",\"refused\":" + json_string(MSG_BAD_RECORD_SIZE);
-    } else if (!result.error) {
-        line += ",\"ro.serialno\":" + json_string(result.serial) +
-                ",\"ro.isn\":" + json_string(escape(result.isn)) + ",\"warnings\":[";
-        for (size_t i = 0; i < result.warnings.size(); ++i) {
-            line += std::string(i == 0 ? "" : ",") +
-                    "{\"code\":" + json_string(result.warnings[i].first) +
-                    ",\"message\":" + json_string(result.warnings[i].second) + "}";
-        }
-        line += "]";
+        printf("%s,\"refused\":%s}\n", line.c_str(), json_string(MSG_BAD_RECORD_SIZE).c_str());
+        return;
     }
-    printf("%s}\n", line.c_str());
+    line += ",\"ro.serialno\":" + json_string(result.serial) +
+            ",\"ro.isn\":" + json_string(to_utf8(result.isn)) +
+            ",\"ro.isn_hex\":" + json_string(hex(result.isn)) + ",\"warnings\":[";
+    for (size_t i = 0; i < result.warnings.size(); ++i) {
+        line += std::string(i == 0 ? "" : ",") +
+                "{\"code\":" + json_string(result.warnings[i].first) +
+                ",\"message\":" + json_string(result.warnings[i].second) + "}";
+    }
+    printf("%s]}\n", line.c_str());
 }
 
-int inspect(std::vector<std::string> args) {
-    bool json = !args.empty() && args[0] == "--json";
-    if (json) {
-        args.erase(args.begin());
+int inspect(int argc, char** argv) {
+    static const option OPTIONS[] = {
+        {"json", no_argument, nullptr, 'j'}, {"help", no_argument, nullptr, 'h'}, {}};
+    const std::string usage = std::string(INSPECT_USAGE) + EXIT_STATUS;
+    bool json = false;
+    std::vector<std::string> names;
+    for (int c; (c = getopt_long(argc, argv, "-h", OPTIONS, nullptr)) != -1;) {
+        if (c == 1) {
+            names.push_back(optarg);
+        } else if (c == 'j') {
+            json = true;
+        } else if (c == 'h') {
+            return help(usage);
+        } else {
+            return usage_error("", usage);
+        }
     }
-    if (args.empty()) {
-        return fail(std::string("inspect: no file named\n") + USAGE);
+    names.insert(names.end(), argv + optind, argv + argc);  // those after "--"
+    if (names.empty()) {
+        return usage_error("inspect: no file named", usage);
     }
     int worst = status_clean;
-    for (const std::string& name : args) {
+    for (const std::string& name : names) {
         Inspection result = inspect_file(name);
         if (result.error) {
             fail(name + ": " + *result.error);
@@ -381,21 +517,40 @@ int inspect(std::vector<std::string> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        fputs(USAGE, stdout);
-        return status_clean;
+    // A write past the file-size limit then fails with EFBIG and is reported, its temporary file
+    // removed, like any other failed write; the default action would kill the tool mid-write
+    // and leave the temporary file behind. Set here rather than left to the caller, since a
+    // shell's "ulimit -f" does not ignore the signal.
+    signal(SIGXFSZ, SIG_IGN);
+
+    const std::string usage = std::string(MAKE_USAGE) + "\n" + INSPECT_USAGE + EXIT_STATUS;
+    static const option OPTIONS[] = {{"help", no_argument, nullptr, 'h'}, {}};
+    std::string program = PROGRAM;
+    argv[0] = program.data();  // the name getopt_long gives in its messages
+    // "+": the options before the command only; the command parses its own.
+    if (int c = getopt_long(argc, argv, "+h", OPTIONS, nullptr); c != -1) {
+        return c == 'h' ? help(usage) : usage_error("", usage);
     }
-    if (args.empty()) {
-        return fail(std::string("no command\n") + USAGE);
+    if (optind == argc) {
+        return usage_error("no command", usage);
     }
-    std::string command = args[0];
-    args.erase(args.begin());
+
+    // The command's arguments, as a vector of their own whose first word names the command in
+    // getopt_long's messages. The commands' option strings start with "-": each operand comes
+    // back in order as option 1, so options may follow files, whatever POSIXLY_CORRECT says, and
+    // nothing is permuted. optind = 0 makes glibc start afresh and read that "-".
+    std::string command = argv[optind];
+    std::string label = program + ": " + command;
+    std::vector<char*> args(argv + optind, argv + argc);
+    args[0] = label.data();
+    args.push_back(nullptr);
+    optind = 0;
+    int count = static_cast<int>(args.size()) - 1;
     if (command == "make") {
-        return make(args);
+        return make(count, args.data());
     }
     if (command == "inspect") {
-        return inspect(args);
+        return inspect(count, args.data());
     }
-    return fail("unknown command " + command + "\n" + USAGE);
+    return usage_error("unknown command " + command, usage);
 }
