@@ -5,13 +5,13 @@
 # program's; there must be none). Prints a Markdown table.
 # usage: measure.sh PROGRAM DEVICE_DIR [RUNS]   e.g. bench/measure.sh build/host/bin/vossel examples/device
 set -euo pipefail
-if [ $# -lt 2 ]; then
-    echo "usage: $0 PROGRAM DEVICE_DIR [RUNS]" >&2
+program=${1:-}
+example=${2:-}
+runs=${3:-200}
+if [ ! -x "$program" ] || [ ! -d "$example" ] || [[ ! $runs =~ ^[1-9][0-9]*$ ]]; then
+    echo "usage: $0 PROGRAM DEVICE_DIR [RUNS]: an executable, a device folder, a count" >&2
     exit 2
 fi
-program=$1
-example=$2
-runs=${3:-200}
 command -v valgrind >/dev/null || { echo "$0: needs valgrind (apt-get install valgrind)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "$0: needs /usr/bin/time (apt-get install time)" >&2; exit 2; }
 
@@ -35,7 +35,8 @@ times=()
 for ((i = 0; i < runs; i++)); do
     fresh_device
     start=$EPOCHREALTIME
-    VOSSEL_DEVICE_DIR=$work/device "$program" 2>/dev/null
+    VOSSEL_DEVICE_DIR=$work/device "$program" 2>/dev/null ||
+        { echo "$program exited with status $? against $example" >&2; exit 1; }
     end=$EPOCHREALTIME
     times+=($((${end/./} - ${start/./})))
 done

@@ -4,9 +4,13 @@
 # records come from barcode-record.
 # usage: make-corpus.sh BARCODE_RECORD_TOOL CORPUS_DIR
 set -eu
-if [ $# -ne 2 ] || [ ! -x "$1" ]; then
+if [ $# -ne 2 ]; then
     echo "usage: $0 BARCODE_RECORD_TOOL CORPUS_DIR" >&2
     echo "  e.g. $0 build/host/bin/barcode-record fuzz/corpus (built by the test workflow)" >&2
+    exit 2
+fi
+if [ ! -x "$1" ]; then
+    echo "$0: $1 is not the barcode-record program (cmake --workflow --preset test builds it)" >&2
     exit 2
 fi
 tool=$1

@@ -198,16 +198,21 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
 
 TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
     fs::create_directory(path("folder"));
-    const std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder", "record"};
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    fs::create_symlink("record", path("link"));
+    const std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder",
+                                         "link",   "pipe",    "record"};
     const struct {
         const char* output;
         rlim_t file_size_limit;
         const char* complaint;  // none: the record is written
     } cases[] = {
         {"record", RLIM_INFINITY, nullptr},
+        {"link", RLIM_INFINITY, nullptr},  // the file it names is replaced, the link stays
         {"record", 512, "record: File too large"},
         {"missing/record", RLIM_INFINITY, "missing/record: No such file or directory"},
-        {"folder", RLIM_INFINITY, "folder: Is a directory"},
+        {"folder", RLIM_INFINITY, "folder: not a regular file"},
+        {"pipe", RLIM_INFINITY, "pipe: not a regular file"},  // a device likewise
     };
     for (const auto& c : cases) {
         write("record", "kept");
@@ -230,6 +235,7 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
             << c.output;
         EXPECT_EQ(names(), files) << c.output;
         EXPECT_TRUE(fs::is_empty(path("folder"))) << c.output;
+        EXPECT_TRUE(fs::is_symlink(path("link")) && fs::is_fifo(path("pipe"))) << c.output;
     }
 }
 

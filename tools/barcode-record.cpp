@@ -5,6 +5,7 @@
 #include <ctype.h>
 #include <errno.h>
 #include <getopt.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -32,7 +33,11 @@ before the end of the record.
   --serial TEXT       the serial text
   --isn TEXT          the ISN text
   -o, --output FILE   writes FILE whole or not at all: a temporary file in FILE's folder,
-                      renamed into place; without -o, standard output, unless a terminal
+                      renamed into place; FILE, if it exists, must be a regular file (or a
+                      link to one); without -o, standard output, unless a terminal
+
+Exit status: 0 the record was written; 2 it was refused or could not be written, or the
+command is wrong.
 )";
 
 const char INSPECT_USAGE[] = R"(usage: barcode-record inspect [--json] [--] FILE...
@@ -42,11 +47,9 @@ publish from it, bytes outside printable ASCII (and " and \) escaped as make tak
 warnings about the record. Options may come before or after the files; -- ends them.
 
   --json              one JSON object per file, one per line
-)";
 
-const char EXIT_STATUS[] = R"(
 Exit status: 0 every record is clean; 1 there are warnings; 2 a device would refuse a record,
-a file cannot be read or written, or the command is wrong.
+a file cannot be read, or the command is wrong.
 )";
 
 enum status { status_clean = 0, status_warnings = 1, status_refused = 2 };
@@ -170,7 +173,7 @@ int make(int argc, char** argv) {
                                      {"output", required_argument, nullptr, 'o'},
                                      {"help", no_argument, nullptr, 'h'},
                                      {}};
-    const std::string usage = std::string(MAKE_USAGE) + EXIT_STATUS;
+    const std::string usage = MAKE_USAGE;
     std::optional<std::string> serial_text, isn_text, output;
     for (int c; (c = getopt_long(argc, argv, "-o:h", OPTIONS, nullptr)) != -1;) {
         std::optional<std::string>* value = c == 's'   ? &serial_text
@@ -232,7 +235,21 @@ int make(int argc, char** argv) {
     record.replace(ISN_FIELD_OFFSET, isn->size(), *isn);
 
     if (output) {
-        int error = replace_file(*output, record);
+        // Only a regular file is replaced: renaming over a device, a pipe or a folder would
+        // remove it. A symbolic link is followed, so that the file it names is replaced and the
+        // link stays.
+        std::string target = *output;
+        struct stat existing;
+        if (stat(output->c_str(), &existing) == 0) {
+            if (!S_ISREG(existing.st_mode)) {
+                return fail("make: " + *output + ": not a regular file; -o replaces files only");
+            }
+            char resolved[PATH_MAX];
+            if (realpath(output->c_str(), resolved) != nullptr) {
+                target = resolved;
+            }
+        }
+        int error = replace_file(target, record);
         return error == 0 ? status_clean : fail("make: " + *output + ": " + strerror(error));
     }
     if (isatty(STDOUT_FILENO)) {
@@ -480,7 +497,7 @@ void print_json(const Inspection& result) {
 int inspect(int argc, char** argv) {
     static const option OPTIONS[] = {
         {"json", no_argument, nullptr, 'j'}, {"help", no_argument, nullptr, 'h'}, {}};
-    const std::string usage = std::string(INSPECT_USAGE) + EXIT_STATUS;
+    const std::string usage = INSPECT_USAGE;
     bool json = false;
     std::vector<std::string> names;
     for (int c; (c = getopt_long(argc, argv, "-h", OPTIONS, nullptr)) != -1;) {
@@ -523,7 +540,7 @@ int main(int argc, char** argv) {
     // shell's "ulimit -f" does not ignore the signal.
     signal(SIGXFSZ, SIG_IGN);
 
-    const std::string usage = std::string(MAKE_USAGE) + "\n" + INSPECT_USAGE + EXIT_STATUS;
+    const std::string usage = std::string(MAKE_USAGE) + "\n" + INSPECT_USAGE;
     static const option OPTIONS[] = {{"help", no_argument, nullptr, 'h'}, {}};
     std::string program = PROGRAM;
     argv[0] = program.data();  // the name getopt_long gives in its messages

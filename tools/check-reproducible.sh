@@ -5,6 +5,11 @@
 # offsets and fails when they differ.
 # usage: tools/check-reproducible.sh [PRESET...]   (default: host armv7)
 set -eu
+usage="usage: $0 [PRESET...]   configure presets, by default: host armv7"
+case ${1:-} in
+    -h | --help) echo "$usage"; exit 0 ;;
+    -*) echo "$usage" >&2; exit 2 ;;
+esac
 [ $# -gt 0 ] || set -- host armv7
 checkout=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
 work=$(mktemp -d "${TMPDIR:-/tmp}/vossel-reproducible-XXXXXX")
