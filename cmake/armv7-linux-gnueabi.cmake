@@ -10,9 +10,7 @@ set(CMAKE_C_COMPILER ${ARMV7_TRIPLE}-gcc)
 set(CMAKE_CXX_COMPILER ${ARMV7_TRIPLE}-g++)
 set(ARMV7_FLAGS "-march=armv7-a -mthumb -mfpu=vfpv3-d16 -mfloat-abi=softfp")
 set(CMAKE_C_FLAGS_INIT "${ARMV7_FLAGS}")
-# GCC notes where the passing of a type changed in GCC 7.1 (GoogleMock's headers are full of
-# them); every object here comes from the one compiler, so the notes say nothing.
-set(CMAKE_CXX_FLAGS_INIT "${ARMV7_FLAGS} -Wno-psabi")
+set(CMAKE_CXX_FLAGS_INIT "${ARMV7_FLAGS}")
 
 set(CMAKE_FIND_ROOT_PATH ${ARMV7_SYSROOT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

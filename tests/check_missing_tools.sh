@@ -2,10 +2,10 @@
 # Configures the project afresh where none of the optional tools can be found (clang-format,
 # clang-tidy, cppcheck, valgrind, Google Benchmark): configure must say what to install, and
 # their tests must be registered and reported by CTest as skipped, the run staying green.
-# usage: check_missing_tools.sh SOURCE_DIR CMAKE CTEST MAKE_PROGRAM C_COMPILER CXX_COMPILER
-#            [GTEST_DIR]
+# usage: check_missing_tools.sh SOURCE_DIR CMAKE CTEST GENERATOR MAKE_PROGRAM C_COMPILER
+#            CXX_COMPILER [GTEST_DIR]
 set -eu
-source_dir=$1 cmake=$2 ctest=$3 make_program=$4 cc=$5 cxx=$6 gtest_dir=${7:-}
+source_dir=$1 cmake=$2 ctest=$3 generator=$4 make_program=$5 cc=$6 cxx=$7 gtest_dir=${8:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -15,7 +15,7 @@ mkdir "$work/bin"
 for tool in as ld; do
     ln -s "$(command -v "$tool")" "$work/bin/$tool"
 done
-PATH=$work/bin "$cmake" -G Ninja -S "$source_dir" -B "$work/build" \
+PATH=$work/bin "$cmake" -G "$generator" -S "$source_dir" -B "$work/build" \
     -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF -DGTest_DIR="$gtest_dir" \
     -DCMAKE_MAKE_PROGRAM="$make_program" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$work/configure.log"
