@@ -3,6 +3,10 @@
 #
 # The sources are C++11 with C library headers only: no STL, no exceptions, no RTTI. Keep
 # LOCAL_SRC_FILES in step with CMakeLists.txt; a test compares the two.
+#
+# The tree itself compiles this module as Thumb-2 at -Os, position-independent, links it with
+# -pie -z relro -z now -z noexecstack and without --as-needed, and puts this folder on the
+# include path: only what changes that result is said here.
 LOCAL_PATH := $(call my-dir)
 
 include $(CLEAR_VARS)
@@ -15,12 +19,19 @@ LOCAL_SRC_FILES := \
     provisioning/main.cpp \
     provisioning/system_log.cpp \
     provisioning/vossel.cpp
-LOCAL_C_INCLUDES := $(LOCAL_PATH)
-# GCC 4.6 has no -fstack-protector-strong: -fstack-protector-all guards every function, as
-# the strong variant would guard all of ours anyway. The tree defines its own fortify level.
-LOCAL_CFLAGS := -Wall -Wextra -Werror -fPIE -fstack-protector-all \
-    -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2
-LOCAL_CPPFLAGS := -std=gnu++0x -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-builtin
-LOCAL_LDFLAGS := -pie -Wl,-z,relro -Wl,-z,now -Wl,-z,noexecstack -Wl,--no-as-needed
+# Warnings are errors, as in every build of this program.
+LOCAL_CFLAGS := -Wall -Wextra -Werror
+# The tree's -fstack-protector guards only functions with character arrays: guard every one.
+LOCAL_CFLAGS += -fstack-protector-all
+# The tree fortifies at level 1 at most: level 2, the tree's definition undone first.
+LOCAL_CFLAGS += -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2
+# GCC 4.6 defaults to C++98; static_assert needs C++0x.
+LOCAL_CPPFLAGS := -std=gnu++0x
+# No C++ runtime may be needed: no exceptions, no RTTI, no guarded statics.
+LOCAL_CPPFLAGS += -fno-exceptions -fno-rtti -fno-threadsafe-statics
+# The platform operations stay calls into libc, not the compiler's inline expansions.
+LOCAL_CPPFLAGS += -fno-builtin
 LOCAL_SHARED_LIBRARIES := liblog libcutils libnvram libfile_op
+# Without this the tree adds libstdc++ and libm to every module; the program needs only libc.
+LOCAL_SYSTEM_SHARED_LIBRARIES := libc
 include $(BUILD_EXECUTABLE)
