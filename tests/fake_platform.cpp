@@ -3,12 +3,22 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/platform.h"
 
 FakePlatform fake;
+
+// What the platform itself fixes, spelled out here once rather than taken from the header that
+// the program is built with, so that a wrong value there shows as a wrong call.
+static const int SYSTEM_LOG_BUFFER = 3;
+static const int ERROR_PRIORITY = 6;
+// A property read may fill this many bytes of the caller's buffer, its terminating zero included.
+static const size_t PLATFORM_PROPERTY_VALUE_MAX = 92;
+static_assert(sizeof(nvm_file_handle) == 12 && offsetof(nvm_file_handle, fd) == 0,
+              "the NVRAM handle is three 32-bit words, the descriptor first");
 
 const char* const CHECK_READY = "property_get nvram_init (no default)";
 const char* const SLEEP = "usleep 500000";
@@ -43,7 +53,7 @@ std::string set_call(const std::string& key, const std::string& value) {
 }
 
 extern "C" int __android_log_buf_print(int buf_id, int prio, const char* tag, const char* fmt, ...) {
-    if (buf_id == LOG_ID_SYSTEM && prio == ANDROID_LOG_ERROR) {
+    if (buf_id == SYSTEM_LOG_BUFFER && prio == ERROR_PRIORITY) {
         fake.calls.push_back(std::string("log system/error ") + tag + ": " + fmt);
     } else {
         fake.calls.push_back("log buffer " + std::to_string(buf_id) + " priority " +
@@ -58,9 +68,12 @@ extern "C" int property_get(const char* key, char* value, const char* default_va
         (default_value ? " default=" + std::string(default_value) : " (no default)"));
     size_t check = std::min<size_t>(checks++, fake.nvram_init.size() - 1);
     std::string text = fake.nvram_init[check].value_or("");
-    size_t length = std::min<size_t>(text.size(), PROPERTY_VALUE_MAX - 1);
-    text.copy(value, length);
-    value[length] = '\0';
+    // The whole buffer the platform may fill is written, zeros after the value, so that a
+    // buffer smaller than that is overrun here, where the sanitizers see it.
+    size_t length = std::min(text.size(), PLATFORM_PROPERTY_VALUE_MAX - 1);
+    text.resize(length);
+    text.resize(PLATFORM_PROPERTY_VALUE_MAX, '\0');
+    text.copy(value, PLATFORM_PROPERTY_VALUE_MAX);
     return static_cast<int>(length);
 }
 

@@ -108,6 +108,15 @@ TEST_F(PublishIdentity, WritesEmptyTextsToo) {
     EXPECT_THAT(fake.calls, ElementsAre(set_call("ro.serialno", ""), set_call("ro.isn", "")));
 }
 
+// Erased flash reads as 0xff throughout: the serial scan runs to the record's last byte and the ISN
+// is the longest there can be, both through the program's own buffers.
+TEST_F(PublishIdentity, AnErasedRecordGivesAnEmptySerialAndTheWholeTail) {
+    memset(barcode_record, 0xff, sizeof(barcode_record));
+    publish_identity();
+    EXPECT_THAT(fake.calls, ElementsAre(set_call("ro.serialno", ""),
+                                        set_call("ro.isn", std::string(1024 - 251, '\xff'))));
+}
+
 TEST_F(PublishIdentity, AnIsnWithoutAZeroEndsWithTheRecord) {
     const std::string isn(BARCODE_RECORD_SIZE - 251, 'i');
     place(251, isn);

@@ -7,6 +7,7 @@
 #include "tests/fake_platform.h"
 
 using ::testing::ElementsAreArray;
+using namespace std::string_literals;
 
 namespace {
 
@@ -55,8 +56,10 @@ TEST_F(ReadinessGate, GivesUpAfterTwentyMissesWithoutAFurtherCheck) {
 }
 
 TEST_F(ReadinessGate, OnlyTheWholeExactValueCounts) {
-    for (const char* value :
-         {"", "ready", "READY", "Ready ", " Ready", "Ready\n", "Ready!", "Readyy", "Read"}) {
+    // The last is the longest value the platform hands out: 91 bytes and its zero.
+    for (const std::string& value :
+         {""s, "ready"s, "READY"s, "Ready "s, " Ready"s, "Ready\n"s, "Ready!"s, "Readyy"s, "Read"s,
+          "Ready"s + std::string(86, '!')}) {
         reset_fake();
         fake.nvram_init = {value};
         wait_nvram_ready();
