@@ -19,7 +19,8 @@ mkdir -p "$corpus"
 
 # seed NAME FLAGS SIZE COUNT: the header, as octal escapes for printf.
 seed() { printf "$2$3$4" >"$corpus/$1"; }
-record() { "$tool" make "$@"; }
+# Several seeds are records a device warns of: make's status 1 (written, with warnings) is fine.
+record() { "$tool" make "$@" || [ $? -eq 1 ]; }
 n0='\000\000\000\000'
 n1='\001\000\000\000'
 n2='\002\000\000\000'

@@ -46,9 +46,21 @@ void wait_nvram_ready();
 // process at once.
 load_status load_barcode_record();
 
-// Keeps the ASCII letters and digits of the serial field, up to the first zero byte after the
-// field's first byte or the end of the record, and at most SERIAL_BUFFER_SIZE - 1 of them.
-// Returns the number kept; serial is always zero-terminated.
+// The serial field as one scan finds it. It runs from SERIAL_FIELD_OFFSET, whose byte is
+// examined whatever it holds, up to the first zero byte after that or the end of the record.
+struct serial_field {
+    size_t end;           // one past the field's last byte
+    size_t alphanumeric;  // its ASCII letters and digits, those past the buffer's room included
+};
+
+// Scans the serial field once: copies its first SERIAL_BUFFER_SIZE - 1 ASCII letters and digits,
+// in order, to serial, zero-terminated, and returns the number copied. Gives the field's extent
+// and count in *field unless field is NULL.
+size_t scan_serial_field(const unsigned char (&record)[BARCODE_RECORD_SIZE],
+                         char (&serial)[SERIAL_BUFFER_SIZE], serial_field* field);
+
+// The serial a device publishes: scan_serial_field's text, without the field's extent. Returns
+// the number of characters kept; serial is always zero-terminated.
 size_t derive_serial_number(const unsigned char (&record)[BARCODE_RECORD_SIZE],
                             char (&serial)[SERIAL_BUFFER_SIZE]);
 

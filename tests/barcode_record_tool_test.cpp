@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -82,10 +83,11 @@ class BarcodeRecord : public ::testing::Test {
         return names;
     }
 
-    // Runs args in the test's directory with `input` on its standard input, and its standard
-    // output on `terminal` if named.
+    // Runs args in the test's directory with `input` on its standard input, its standard output
+    // on `terminal` (or any other file) if named, and `variables` ("NAME=value") set.
     Result execute(std::vector<std::string> args, const std::string& input,
-                   const std::string& terminal = "") const {
+                   const std::string& terminal = "",
+                   const std::vector<std::string>& variables = {}) const {
         write(".stdin", input);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -96,16 +98,26 @@ class BarcodeRecord : public ::testing::Test {
         posix_spawn_file_actions_addopen(&actions, 2, path(".stderr").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-        pid_t pid = spawn(args, environment_with("LC_ALL", "C"), &actions);
+        std::vector<std::string> env = environment_with("LC_ALL", "C");
+        for (const std::string& variable : variables) {
+            std::string name = variable.substr(0, variable.find('=') + 1);
+            env.erase(
+                std::remove_if(env.begin(), env.end(),
+                               [&](const std::string& set) { return set.rfind(name, 0) == 0; }),
+                env.end());
+            env.push_back(variable);
+        }
+        pid_t pid = spawn(args, env, &actions);
         posix_spawn_file_actions_destroy(&actions);
         int status = wait_for(pid);
         return {status, terminal.empty() ? read(".stdout") : "", read(".stderr")};
     }
 
     Result run(std::vector<std::string> args, const std::string& input = "",
-               const std::string& terminal = "") const {
+               const std::string& terminal = "",
+               const std::vector<std::string>& variables = {}) const {
         args.insert(args.begin(), BARCODE_RECORD_PROGRAM);
-        return execute(args, input, terminal);
+        return execute(args, input, terminal, variables);
     }
 
     // Runs a command that prints JSON lines; its standard output comes back as the parser
@@ -156,14 +168,17 @@ TEST_F(BarcodeRecord, TheExampleDeviceRecordIsMadeByMake) {
     std::ifstream example(EXAMPLE_RECORD, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(example)), {});
     Result made = run({"make", "--serial", "SN-0042 A/B", "--isn", "ISN-2026-000042"});
-    EXPECT_EQ(made.status, 0);
+    EXPECT_EQ(made.status, 1);
     EXPECT_EQ(made.out, bytes);
+    EXPECT_EQ(made.err,
+              "barcode-record: make: warning: 3 bytes of the serial field are dropped: not ASCII "
+              "letters or digits (serial-dropped)\n");
 }
 
 TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
     const std::string serial_max(146, 'S');
     const std::string isn_max(772, 'I');
-    EXPECT_EQ(run({"make", "--serial", serial_max, "--isn", isn_max, "-o", "record"}).status, 0);
+    EXPECT_EQ(run({"make", "--serial", serial_max, "--isn", isn_max, "-o", "record"}).status, 1);
     EXPECT_EQ(read("record"), record_with(serial_max, isn_max));
 
     const struct {
@@ -199,9 +214,14 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
 TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
     fs::create_directory(path("folder"));
     ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
-    fs::create_symlink("record", path("link"));
-    const std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder",
-                                         "link",   "pipe",    "record"};
+    const std::map<std::string, std::string> links = {
+        {"link", "record"}, {"chain", "link"},      {"dangling", "sub/target"},
+        {"loop", "loop"},   {"astray", "record/x"}, {"to-folder", "folder"}};
+    std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder", "pipe", "record"};
+    for (const auto& [link, target] : links) {
+        fs::create_symlink(target, path(link));
+        files.insert(link);
+    }
     const struct {
         const char* output;
         rlim_t file_size_limit;
@@ -209,10 +229,18 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
     } cases[] = {
         {"record", RLIM_INFINITY, nullptr},
         {"link", RLIM_INFINITY, nullptr},  // the file it names is replaced, the link stays
-        {"record", 512, "record: File too large"},
-        {"missing/record", RLIM_INFINITY, "missing/record: No such file or directory"},
+        {"chain", RLIM_INFINITY, nullptr},
+        {"record", 512, "make: record: File too large"},
+        {"missing/record", RLIM_INFINITY,
+         "in missing/ (the record is written there first, then "
+         "renamed to missing/record): No such file or directory"},
         {"folder", RLIM_INFINITY, "folder: not a regular file"},
         {"pipe", RLIM_INFINITY, "pipe: not a regular file"},  // a device likewise
+        {"to-folder", RLIM_INFINITY, "to-folder: a symbolic link to what is not a regular file"},
+        {"dangling", RLIM_INFINITY, "dangling: a symbolic link that names no file; -o follows"},
+        {"loop", RLIM_INFINITY, "make: loop: Too many levels of symbolic links\n"},
+        {"astray", RLIM_INFINITY, "make: astray: Not a directory\n"},
+        {"record/x", RLIM_INFINITY, "make: record/x: Not a directory\n"},
     };
     for (const auto& c : cases) {
         write("record", "kept");
@@ -235,7 +263,10 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
             << c.output;
         EXPECT_EQ(names(), files) << c.output;
         EXPECT_TRUE(fs::is_empty(path("folder"))) << c.output;
-        EXPECT_TRUE(fs::is_symlink(path("link")) && fs::is_fifo(path("pipe"))) << c.output;
+        EXPECT_TRUE(fs::is_fifo(path("pipe"))) << c.output;
+        for (const auto& [link, target] : links) {
+            EXPECT_EQ(fs::read_symlink(path(link)), target) << c.output;
+        }
     }
 }
 
@@ -291,6 +322,11 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
         {std::string(64, 'S'), "I", {"serial-cut"}},
         {"", "I", {"serial-empty"}},
         {"-", "I", {"serial-dropped", "serial-empty"}},
+        {std::string("\0-", 2), "I", {"serial-dropped", "serial-empty"}},
+        {std::string(920, '-'),
+         std::string(773, '-'),  // no zero byte from byte 104 on
+         {"serial-runs-into-isn", "serial-dropped", "serial-empty", "isn-too-long",
+          "isn-unterminated"}},
         {"S", std::string(91, 'i'), none},
         {"S", std::string(92, 'i'), {"isn-too-long"}},
         {"S", std::string(772, 'i'), {"isn-too-long"}},  // its zero byte is the record's last
@@ -333,6 +369,13 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
         EXPECT_THAT(line, HasSubstr(c.codes == not_utf8 ? "\"ro.isn\":\"\xef\xbf\xbd"
                                                         : "\"ro.isn\":\"" + c.isn + "\""));
     }
+
+    EXPECT_THAT(result.out,
+                HasSubstr("1 byte of the serial field is dropped: not an ASCII letter"));
+    write("record", record_with(std::string(920, '-'), ""));
+    EXPECT_THAT(run({"inspect", "record"}).out,
+                HasSubstr("\n  warning: 920 bytes of the serial field are dropped: not ASCII "
+                          "letters or digits\n  warning: the serial is empty\n"));
 
     write("record", record_with(std::string(70, 'S'), "I"));
     Result text = run({"inspect", "record"});
@@ -480,6 +523,197 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsual) {
     setenv("POSIXLY_CORRECT", "1", 1);  // options may follow files all the same
     EXPECT_EQ(json({"inspect", "record", "--json"}).out, taken(0, "S", "I", "49"));
     unsetenv("POSIXLY_CORRECT");
+}
+
+// The environment in which the tool's calls fail as `fault` says (tests/failing_calls.c). The
+// sanitizers' runtime, if any, would object to a library loaded before it.
+std::vector<std::string> failing(const std::string& fault) {
+    const char* asan = getenv("ASAN_OPTIONS");
+    return {std::string("LD_PRELOAD=") + FAILING_CALLS, "FAIL_CALL=" + fault,
+            "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
+}
+
+TEST_F(BarcodeRecord, MakeTellsTheWarningsOfTheRecordItWrote) {
+    const std::string said = "barcode-record: make: warning: ";
+    const struct {
+        std::string serial, isn, err;  // no warning: exit status 0, else 1
+    } cases[] = {
+        {"SN1", "I", ""},
+        {"S", std::string(100, 'i'),
+         said + "the ISN is 100 bytes; the property service takes at most 91, so \"ro.isn\" " +
+             "would not be set (isn-too-long)\n"},
+        {"-", "\xff",
+         said + "1 byte of the serial field is dropped: not an ASCII letter or digit " +
+             "(serial-dropped)\n" + said + "the serial is empty (serial-empty)\n" + said +
+             "the ISN is not valid UTF-8, which later platform releases refuse (isn-not-utf8)\n"},
+    };
+    for (const auto& c : cases) {
+        Result result = run({"make", "--serial", c.serial, "--isn", c.isn, "-o", "record"});
+        EXPECT_EQ(result.status, c.err.empty() ? 0 : 1) << c.serial;
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(read("record"), record_with(c.serial, c.isn));
+    }
+}
+
+// The line as printed, not as a parser reads it: only the quote, the backslash and the control
+// characters (DEL too) are escaped, and each byte that begins no UTF-8 character is one U+FFFD.
+TEST_F(BarcodeRecord, InspectJsonSpellsTheIsnExactly) {
+    const std::string R = "\xef\xbf\xbd";
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {" a\x7f", " a\\u007f"},
+        {"\x01\t\n\x1f\"\\/", "\\u0001\\u0009\\u000a\\u001f\\\"\\\\/"},
+        {"\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf", "\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbf"},
+        {"\xed\x9f\xbf\xee\x80\x80", "\xed\x9f\xbf\xee\x80\x80"},  // around the surrogates
+        {"\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf"},
+        {"\xc1\xbf", R + R},  // overlong, at each length's edge
+        {"\xe0\x9f\xbf", R + R + R},
+        {"\xf0\x8f\xbf\xbf", R + R + R + R},
+        {"\xed\xa0\x80\xed\xbf\xbf", R + R + R + R + R + R},  // surrogates
+        {"\xf4\x90\x80\x80", R + R + R + R},                  // past U+10FFFF
+        {"\xc3\xc3\xa9", R + "\xc3\xa9"},  // a lead byte where a continuation belongs
+        {"\xe2\x82\xc0\x80", R + R + R + R},
+        {std::string("\xe2\x82") + "A\xf0\x9f\x93", R + R + "A" + R + R + R},  // cut short
+    };
+    for (int lead = 0xf8; lead <= 0xff; ++lead) {
+        cases.push_back({std::string(1, static_cast<char>(lead)) + "\x80\x80\x80", R + R + R + R});
+    }
+    std::vector<std::string> args = {"inspect", "--json"};
+    for (const auto& [isn, json] : cases) {
+        args.push_back(std::to_string(args.size()));
+        write(args.back(), record_with("S", isn));
+    }
+    std::istringstream lines(run(args).out);
+    for (const auto& [isn, json] : cases) {
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_THAT(
+            line, HasSubstr((json.find(R) == std::string::npos ? "\"status\":0," : "\"status\":1,") +
+                            std::string("\"size\":1024,\"ro.serialno\":\"S\",\"ro.isn\":\"") +
+                            json + "\",\"ro.isn_hex\":"));
+    }
+}
+
+TEST_F(BarcodeRecord, CommandLineMistakesAreToldExactly) {
+    const std::map<std::string, std::string> usages = {{"make", run({"make", "--help"}).out},
+                                                       {"inspect", run({"inspect", "-h"}).out}};
+    const struct {
+        std::vector<std::string> args;
+        std::string mistake;  // none: the help, as asked for
+    } cases[] = {
+        {{"inspect", "--jsn", "r"}, "inspect: unrecognized option '--jsn'"},
+        {{"inspect", "--help", "missing"}, ""},
+        {{"make", "-o"}, "make: option requires an argument -- 'o'"},
+        {{"make", "--serial", "S", "--isn", "I", "-o", ""}, "make: -o needs a file name"},
+        {{"make", "--serial", "S", "--isn", "I", "--", "x"}, "make: unexpected argument x"},
+        {{"make", "--serial", "S", "--", "--help"}, "make: unexpected argument --help"},
+        {{"make", "x", "--serial", "S", "--serial", "T"}, "make: unexpected argument x"},
+        {{"make", "--serial", "S", "--serial", "T"}, "make: --serial is given twice"},
+        {{"make", "--help", "x"}, ""},
+        {{"make", "x", "--serial", "S", "--help"}, ""},
+        {{"make", "--bogus", "--help"}, "make: unrecognized option '--bogus'"},
+    };
+    for (const auto& c : cases) {
+        Result result = run(c.args);
+        const std::string& usage = usages.at(c.args[0]);
+        ASSERT_THAT(usage, StartsWith("usage: barcode-record " + c.args[0]));
+        EXPECT_EQ(result.status, c.mistake.empty() ? 0 : 2) << c.mistake;
+        EXPECT_EQ(result.out, c.mistake.empty() ? usage : "") << c.mistake;
+        EXPECT_EQ(result.err,
+                  c.mistake.empty() ? "" : "barcode-record: " + c.mistake + "\n" + usage);
+    }
+}
+
+// At most 1025 bytes of any input are read, and not one of a regular file of another size.
+TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
+    write("clean", record_with("S", "I"));
+    write("short", record_with("S", "I").substr(0, 1023));
+    write("one", "x");
+    write("huge", "");
+    fs::resize_file(path("huge"), 4ULL << 30);  // sparse
+    fs::create_directory(path("folder"));
+    const std::string refused =
+        ": a device logs \"error:unexpected record size\" and publishes nothing\n";
+    Result text = run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "clean"});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_EQ(text.out, "short\n  refused: 1023 bytes, not 1024" + refused +
+                            "one\n  refused: 1 byte, not 1024" + refused +
+                            "/dev/zero\n  refused: more than 1024 bytes" + refused +
+                            "clean\n  ro.serialno \"S\"\n  ro.isn \"I\"\n");
+    EXPECT_EQ(text.err,
+              "barcode-record: missing: No such file or directory\n"
+              "barcode-record: folder: Is a directory\n");
+    // A read of the huge file would end the tool.
+    EXPECT_THAT(run({"inspect", "--json", "huge"}, "", "", failing("read:-9")).out,
+                StartsWith("{\"file\":\"huge\",\"status\":2,\"size\":4294967296,\"refused\":"));
+    for (const auto& [pipe, size] :
+         {std::pair("head -c 5000 /dev/zero", "1025"), {"cat clean", "1024"}}) {
+        Result piped = execute(
+            {"sh", "-c", pipe + std::string(" | \"$0\" inspect --json -"), BARCODE_RECORD_PROGRAM},
+            "");
+        EXPECT_THAT(piped.out, HasSubstr(std::string("\"size\":") + size + ",")) << pipe;
+    }
+}
+
+// A failed call or a stop signal at any step of the writing leaves the old file whole and no
+// temporary file. Output that cannot be written is a failure too.
+TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
+    write("clean", record_with("S", "I"));
+    const std::vector<std::string> make = {"make", "--serial", "S", "--isn", "I", "-o", "record"};
+    const std::string full = "barcode-record: standard output: No space left on device\n";
+    const std::string io_error = "barcode-record: make: record: Input/output error\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string fault;  // none: standard output is /dev/full
+        int status;
+        std::string err;
+    } cases[] = {
+        {make, "write:28", 2, "barcode-record: make: record: No space left on device\n"},
+        {make, "fsync:5", 2, io_error},
+        {make, "close:5", 2, io_error},
+        {make, "mkstemp:13", 2,
+         "barcode-record: make: cannot create a temporary file in ./ (the record is written "
+         "there first, then renamed to record): Permission denied\n"},
+        {make, "mkstemp:-15", 1000 + SIGTERM, ""},
+        {make, "write:-2", 1000 + SIGINT, ""},
+        {make, "fsync:-1", 1000 + SIGHUP, ""},
+        {make, "close:-15", 1000 + SIGTERM, ""},
+        {{"--help"}, "", 2, full},
+        {{"make", "--help"}, "", 2, full},
+        {{"inspect", "--help"}, "", 2, full},
+        {{"inspect", "clean"}, "", 2, full},
+        {{"inspect", "--json", "clean"}, "", 2, full},
+        {{"make", "--serial", "S", "--isn", "I"}, "", 2, full},
+    };
+    for (const auto& c : cases) {
+        write("record", "kept");
+        Result result =
+            c.fault.empty() ? run(c.args, "", "/dev/full") : run(c.args, "", "", failing(c.fault));
+        EXPECT_EQ(result.status, c.status) << c.fault << c.args[0];
+        EXPECT_EQ(result.err, c.err) << c.fault;
+        EXPECT_EQ(read("record"), "kept") << c.fault;
+        EXPECT_EQ(names(),
+                  std::set<std::string>({".stdin", ".stdout", ".stderr", "clean", "record"}));
+    }
+}
+
+// The record is first written in the folder of the file it replaces, not in the link's: a
+// rename cannot cross file systems.
+TEST_F(BarcodeRecord, MakeFollowsALinkIntoAnotherFileSystem) {
+    struct stat here, there;
+    std::string other = "/dev/shm/barcode-record-XXXXXX";
+    if (stat(path(".").c_str(), &here) != 0 || stat("/dev/shm", &there) != 0 ||
+        there.st_dev == here.st_dev || mkdtemp(other.data()) == nullptr) {
+        GTEST_SKIP() << "no other file system to link into";
+    }
+    std::ofstream(other + "/record") << "kept";
+    fs::create_symlink(other + "/record", path("link"));
+    Result result = run({"make", "--serial", "S", "--isn", "I", "-o", "link"});
+    std::ifstream file(other + "/record", std::ios::binary);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), {}), record_with("S", "I"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(other), {}), 1);
+    EXPECT_EQ(names(), std::set<std::string>({".stdin", ".stdout", ".stderr", "link"}));
+    fs::remove_all(other);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // library, so what this prints is what a device publishes.
 #include <ctype.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <getopt.h>
 #include <limits.h>
 #include <signal.h>
@@ -28,28 +29,37 @@ const char MAKE_USAGE[] = R"(usage: barcode-record make --serial TEXT --isn TEXT
 Writes one 1024-byte barcode record: the serial text at byte 104, the ISN text at byte 251,
 zero bytes everywhere else. In TEXT, \\ stands for a backslash and \xHH for any byte. Neither
 text may hold a zero byte; the serial must end, with its zero byte, before byte 251, the ISN
-before the end of the record.
+before the end of the record. Then prints on standard error the warnings that inspect gives
+for the record written.
 
   --serial TEXT       the serial text
   --isn TEXT          the ISN text
-  -o, --output FILE   writes FILE whole or not at all: a temporary file in FILE's folder,
-                      renamed into place; FILE, if it exists, must be a regular file (or a
-                      link to one); without -o, standard output, unless a terminal
+  -o, --output FILE   writes FILE whole or not at all: a temporary file in the folder of the
+                      file replaced, renamed into place; FILE, if it exists, must be a regular
+                      file, or a symbolic link to one, whose file is then replaced (a link
+                      that names no file is refused); without -o, standard output, unless a
+                      terminal
 
-Exit status: 0 the record was written; 2 it was refused or could not be written, or the
-command is wrong.
+A SIGHUP, SIGINT, SIGQUIT or SIGTERM during the write leaves no temporary file, and FILE as it
+was unless the rename was done.
+
+Exit status: 0 the record was written and is clean; 1 it was written, with warnings; 2 it was
+refused or not written, or the command is wrong.
 )";
 
 const char INSPECT_USAGE[] = R"(usage: barcode-record inspect [--json] [--] FILE...
 
 Prints, for each FILE ("-" is standard input), the "ro.serialno" and "ro.isn" a device would
 publish from it, bytes outside printable ASCII (and " and \) escaped as make takes them, then
-warnings about the record. Options may come before or after the files; -- ends them.
+warnings about the record. Options may come before or after the files; -- ends them. A record
+is 1024 bytes: a regular file of another size is refused at once, and of other input (a pipe,
+a device) at most 1025 bytes are read, so that longer input is refused as more than 1024.
 
-  --json              one JSON object per file, one per line
+  --json              one JSON object per file, one per line; its "size" is a regular file's
+                      size, or the bytes read of other input (1025: more than 1024)
 
 Exit status: 0 every record is clean; 1 there are warnings; 2 a device would refuse a record,
-a file cannot be read, or the command is wrong.
+a file cannot be read, standard output cannot be written, or the command is wrong.
 )";
 
 enum status { status_clean = 0, status_warnings = 1, status_refused = 2 };
@@ -66,6 +76,10 @@ const size_t PROPERTY_VALUE_LENGTH_MAX = PROPERTY_VALUE_MAX - 1;
 
 // What the program logs when the NVRAM file's record is not of 1024 bytes.
 const char MSG_BAD_RECORD_SIZE[] = "error:unexpected record size";
+
+// The signals that end the tool by default and that a user, a shell or a supervisor sends to
+// stop it.
+const int STOP_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 
 using Record = unsigned char[BARCODE_RECORD_SIZE];
 
@@ -84,9 +98,38 @@ int usage_error(const std::string& message, const std::string& usage) {
     return status_refused;
 }
 
+// The first error in writing standard output; 0 while there is none.
+int output_error = 0;
+
+void put(const std::string& text) {
+    if (fwrite(text.data(), 1, text.size(), stdout) != text.size() && output_error == 0) {
+        output_error = errno;
+    }
+}
+
+// Ends a command that writes to standard output: output that cannot be written whole is a
+// failure, also when it fails only as the buffer is flushed at the end.
+int finish_output(int status) {
+    if (fflush(stdout) != 0 && output_error == 0) {
+        output_error = errno;
+    }
+    if (ferror(stdout) && output_error == 0) {
+        output_error = EIO;
+    }
+    if (output_error != 0) {
+        return fail(std::string("standard output: ") + strerror(output_error));
+    }
+    return status;
+}
+
 int help(const std::string& usage) {
-    fputs(usage.c_str(), stdout);
-    return status_clean;
+    put(usage);
+    return finish_output(status_clean);
+}
+
+// "n thing" or "n things".
+std::string count_of(size_t count, const std::string& thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
 
 // "\\" and "\xHH" escapes to bytes; nullopt for a malformed escape.
@@ -128,44 +171,118 @@ std::string escape(const std::string& bytes) {
     return text;
 }
 
+// The folder a path's file is in, with its slash: "./" for a bare name.
+std::string folder_of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
 // Writes `bytes` to `path` whole or not at all. Truncating `path` and writing it in place would
 // lose the old record to a write that fails halfway (a full disk, the file-size limit); instead
 // the record goes to a new file in the same folder, which rename() then puts in place in one
-// step. On any failure the new file is removed and `path` is as it was. Returns 0 or an errno.
-int replace_file(const std::string& path, const std::string& bytes) {
-    size_t slash = path.rfind('/');
-    std::string temporary =
-        path.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".barcode-record-XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        return errno;
-    }
-    // mkstemp() makes the file 0600; give it the mode a plain create would: 0666 less the umask.
-    mode_t mask = umask(0);
-    umask(mask);
-    int error = fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
-    for (size_t done = 0; error == 0 && done < bytes.size();) {
-        ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-        if (written > 0) {
-            done += static_cast<size_t>(written);
-        } else if (written == 0 || errno != EINTR) {
-            error = written == 0 ? EIO : errno;
+// step. On any failure the new file is removed and `path` is as it was. Returns 0 or an errno;
+// `created` tells whether the new file was made.
+//
+// The stop signals that would end the tool (those neither ignored nor blocked already) are
+// held back from the new file's creation until its rename or removal, so that none can end the
+// tool in between and leave the file behind. One that comes meanwhile cancels the rename, and
+// ends the tool as it would have once they are let through again.
+int replace_file(const std::string& path, const std::string& bytes, bool& created) {
+    sigset_t held, previous, pending;
+    sigemptyset(&held);
+    for (int number : STOP_SIGNALS) {
+        struct sigaction action;
+        if (sigaction(number, nullptr, &action) == 0 && action.sa_handler != SIG_IGN) {
+            sigaddset(&held, number);
         }
     }
-    if (error == 0 && fsync(fd) != 0) {
+    sigprocmask(SIG_BLOCK, &held, &previous);
+
+    std::string temporary = folder_of(path) + ".barcode-record-XXXXXX";
+    int fd = mkstemp(temporary.data());
+    created = fd >= 0;
+    int error = created ? 0 : errno;
+    if (created) {
+        // mkstemp() makes the file 0600; give it the mode a plain create would: 0666 less the
+        // umask.
+        mode_t mask = umask(0);
+        umask(mask);
+        error = fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
+        for (size_t done = 0; error == 0 && done < bytes.size();) {
+            ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+            if (written > 0) {
+                done += static_cast<size_t>(written);
+            } else if (written == 0 || errno != EINTR) {
+                error = written == 0 ? EIO : errno;
+            }
+        }
+        if (error == 0 && fsync(fd) != 0) {
+            error = errno;
+        }
+        if (close(fd) != 0 && error == 0) {
+            error = errno;
+        }
+    }
+
+    bool interrupted = false;
+    sigpending(&pending);
+    for (int number : STOP_SIGNALS) {
+        interrupted = interrupted ||
+                      (sigismember(&held, number) == 1 && sigismember(&previous, number) == 0 &&
+                       sigismember(&pending, number) == 1);
+    }
+    if (error == 0 && !interrupted && rename(temporary.c_str(), path.c_str()) != 0) {
         error = errno;
     }
-    if (close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
+    if (created && (error != 0 || interrupted)) {
         unlink(temporary.c_str());
     }
-    return error;
+    sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held signal ends the tool here
+    return error != 0 ? error : interrupted ? EINTR : 0;
 }
+
+// make -o: the record to `output`, or to the file it links to. Only a regular file is replaced:
+// renaming over a device, a pipe or a folder would remove it, and renaming over a link would
+// put a file in its place. A link that names no file, or that cannot be followed, is refused
+// with nothing changed.
+int write_record_file(const std::string& output, const std::string& record) {
+    auto refuse = [&](const std::string& why) { return fail("make: " + output + ": " + why); };
+    std::string target = output;
+    struct stat entry;
+    if (lstat(output.c_str(), &entry) != 0) {
+        if (errno != ENOENT) {
+            return refuse(strerror(errno));
+        }
+    } else if (S_ISLNK(entry.st_mode)) {
+        struct stat named;
+        if (stat(output.c_str(), &named) != 0) {
+            return refuse(errno == ENOENT ? "a symbolic link that names no file; -o follows "
+                                            "links to existing files only"
+                                          : strerror(errno));
+        }
+        if (!S_ISREG(named.st_mode)) {
+            return refuse("a symbolic link to what is not a regular file; -o replaces files only");
+        }
+        char resolved[PATH_MAX];
+        if (realpath(output.c_str(), resolved) == nullptr) {
+            return refuse(strerror(errno));
+        }
+        target = resolved;
+    } else if (!S_ISREG(entry.st_mode)) {
+        return refuse("not a regular file; -o replaces files only");
+    }
+
+    bool created = false;
+    int error = replace_file(target, record, created);
+    if (error != 0 && !created) {
+        return fail("make: cannot create a temporary file in " + folder_of(target) +
+                    " (the record is written there first, then renamed to " + output +
+                    "): " + strerror(error));
+    }
+    return error == 0 ? status_clean : refuse(strerror(error));
+}
+
+int tell_warnings(const std::string& record);
 
 int make(int argc, char** argv) {
     static const option OPTIONS[] = {{"serial", required_argument, nullptr, 's'},
@@ -175,6 +292,14 @@ int make(int argc, char** argv) {
                                      {}};
     const std::string usage = MAKE_USAGE;
     std::optional<std::string> serial_text, isn_text, output;
+    // The first mistake on the command line, told once the whole of it is read: --help
+    // anywhere asks for the help, whatever else is given.
+    std::string mistake;
+    auto note = [&](const std::string& what) {
+        if (mistake.empty()) {
+            mistake = "make: " + what;
+        }
+    };
     for (int c; (c = getopt_long(argc, argv, "-o:h", OPTIONS, nullptr)) != -1;) {
         std::optional<std::string>* value = c == 's'   ? &serial_text
                                             : c == 'i' ? &isn_text
@@ -184,25 +309,29 @@ int make(int argc, char** argv) {
             return help(usage);
         }
         if (c == 1) {
-            return usage_error(std::string("make: unexpected argument ") + optarg, usage);
-        }
-        if (value == nullptr) {
+            note(std::string("unexpected argument ") + optarg);
+        } else if (value == nullptr) {
             return usage_error("", usage);
+        } else if (*value) {
+            note(std::string(c == 's'   ? "--serial"
+                             : c == 'i' ? "--isn"
+                                        : "-o") +
+                 " is given twice");
+        } else {
+            *value = optarg;
         }
-        if (*value) {
-            return fail(std::string("make: ") +
-                        (c == 's'   ? "--serial"
-                         : c == 'i' ? "--isn"
-                                    : "-o") +
-                        " is given twice");
-        }
-        *value = optarg;
     }
     if (optind < argc) {
-        return usage_error(std::string("make: unexpected argument ") + argv[optind], usage);
+        note(std::string("unexpected argument ") + argv[optind]);
     }
     if (!serial_text || !isn_text) {
-        return usage_error("make: both --serial and --isn are needed", usage);
+        note("both --serial and --isn are needed");
+    }
+    if (output && output->empty()) {
+        note("-o needs a file name");
+    }
+    if (!mistake.empty()) {
+        return usage_error(mistake, usage);
     }
 
     std::optional<std::string> serial = unescape(*serial_text);
@@ -234,31 +363,21 @@ int make(int argc, char** argv) {
     record.replace(SERIAL_FIELD_OFFSET, serial->size(), *serial);
     record.replace(ISN_FIELD_OFFSET, isn->size(), *isn);
 
+    int written = status_clean;
     if (output) {
-        // Only a regular file is replaced: renaming over a device, a pipe or a folder would
-        // remove it. A symbolic link is followed, so that the file it names is replaced and the
-        // link stays.
-        std::string target = *output;
-        struct stat existing;
-        if (stat(output->c_str(), &existing) == 0) {
-            if (!S_ISREG(existing.st_mode)) {
-                return fail("make: " + *output + ": not a regular file; -o replaces files only");
-            }
-            char resolved[PATH_MAX];
-            if (realpath(output->c_str(), resolved) != nullptr) {
-                target = resolved;
-            }
-        }
-        int error = replace_file(target, record);
-        return error == 0 ? status_clean : fail("make: " + *output + ": " + strerror(error));
+        written = write_record_file(*output, record);
+    } else if (isatty(STDOUT_FILENO)) {
+        written = fail("make: will not write a binary record to a terminal; use -o FILE");
+    } else {
+        put(record);
+        written = finish_output(status_clean);
     }
-    if (isatty(STDOUT_FILENO)) {
-        return fail("make: will not write a binary record to a terminal; use -o FILE");
+    if (written != status_clean) {
+        return written;
     }
-    if (fwrite(record.data(), 1, record.size(), stdout) != record.size() || fflush(stdout)) {
-        return fail(std::string("make: standard output: ") + strerror(errno));
-    }
-    return status_clean;
+
+    // What a device will make of the record, as inspect tells it.
+    return tell_warnings(record);
 }
 
 // What a device would do with one file.
@@ -266,6 +385,7 @@ struct Inspection {
     std::string name;
     std::optional<std::string> error;  // the file could not be read
     size_t size = 0;
+    bool longer = false;  // input other than a regular file, read up to more than a record
     bool refused = false;
     std::string serial;
     std::string isn;
@@ -279,21 +399,42 @@ struct Inspection {
     }
 };
 
-// Keeps the first 1024 bytes and counts the rest. On failure errno tells why.
-bool read_file(const std::string& name, std::string& bytes, size_t& size) {
-    FILE* file = name == "-" ? stdin : fopen(name.c_str(), "rb");
-    if (file == nullptr) {
+// Reads a file's first bytes, at most one more than a record, and tells its size: a regular
+// file's from the file system, without reading one of another size at all; other input's
+// (a pipe, a device) as read, so that `longer` then means more than a record. Reading is
+// bounded either way. On failure errno tells why.
+bool read_file(const std::string& name, std::string& bytes, size_t& size, bool& longer) {
+    int fd = name == "-" ? STDIN_FILENO : open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    char chunk[4096];
-    size = 0;
-    for (size_t got; (got = fread(chunk, 1, sizeof(chunk), file)) > 0; size += got) {
-        bytes.append(chunk, std::min(got, sizeof(Record) - bytes.size()));
+    struct stat info;
+    bool failed = fstat(fd, &info) != 0;
+    off_t at = failed ? -1 : lseek(fd, 0, SEEK_CUR);
+    bool regular = !failed && S_ISREG(info.st_mode) && at >= 0 && at <= info.st_size;
+    size = regular ? static_cast<size_t>(info.st_size - at) : 0;
+
+    char buffer[BARCODE_RECORD_SIZE + 1];
+    size_t got = 0;
+    while (!failed && (!regular || size == sizeof(Record)) && got < sizeof(buffer)) {
+        ssize_t count = read(fd, buffer + got, sizeof(buffer) - got);
+        if (count > 0) {
+            got += static_cast<size_t>(count);
+        } else if (count == 0) {
+            break;
+        } else if (errno != EINTR) {
+            failed = true;
+        }
     }
-    bool failed = ferror(file) != 0;
+    // A regular file that changed size while read is taken as read.
+    if (!regular || (size == sizeof(Record) && got != size)) {
+        size = got;
+        longer = got > sizeof(Record);
+    }
+    bytes.assign(buffer, std::min(got, sizeof(Record)));
     int error = errno;
-    if (file != stdin) {
-        fclose(file);
+    if (fd != STDIN_FILENO) {
+        close(fd);
     }
     errno = error;
     return !failed;
@@ -380,43 +521,37 @@ std::string hex(const std::string& bytes) {
     return text;
 }
 
+// The serial and ISN a device would publish from the record, and the warnings about them. The
+// serial field is scanned once, by the program's own code, for the serial, its extent and its
+// count of letters and digits.
 void examine(const Record& record, Inspection& result) {
     char serial[SERIAL_BUFFER_SIZE];
-    derive_serial_number(record, serial);
+    serial_field field;
+    scan_serial_field(record, serial, &field);
     result.serial = serial;
     char isn[ISN_BUFFER_SIZE];
     result.isn.assign(isn, copy_isn_text(record, isn));
 
-    // The serial field as a device scans it: from byte 104 to just before the first zero byte
-    // after it, or to the end of the record.
-    size_t end = SERIAL_FIELD_OFFSET + 1;
-    while (end < BARCODE_RECORD_SIZE && record[end] != 0) {
-        ++end;
-    }
-    size_t alphanumeric = 0, dropped = 0;
-    for (size_t i = SERIAL_FIELD_OFFSET; i < end; ++i) {
-        if (isalnum(record[i])) {
-            ++alphanumeric;
-        } else if (i > static_cast<size_t>(SERIAL_FIELD_OFFSET) || record[i] != 0) {
-            ++dropped;
-        }
-    }
+    // A zero at the field's first byte is passed over without a word: the serial is empty or
+    // starts after it.
+    size_t dropped = field.end - SERIAL_FIELD_OFFSET - field.alphanumeric -
+                     (record[SERIAL_FIELD_OFFSET] == 0 ? 1 : 0);
 
     auto warn = [&](const char* code, const std::string& message) {
         result.warnings.emplace_back(code, message);
     };
-    if (end > static_cast<size_t>(ISN_FIELD_OFFSET)) {
+    if (field.end > static_cast<size_t>(ISN_FIELD_OFFSET)) {
         warn("serial-runs-into-isn",
              "the serial field has no zero byte in bytes 105 to 251: the serial runs on into the "
              "ISN field and takes in its letters and digits");
     }
     if (dropped > 0) {
-        warn("serial-dropped", std::to_string(dropped) +
-                                   " bytes of the serial field are dropped: not ASCII letters "
-                                   "or digits");
+        warn("serial-dropped", count_of(dropped, "byte") + " of the serial field " +
+                                   (dropped == 1 ? "is dropped: not an ASCII letter or digit"
+                                                 : "are dropped: not ASCII letters or digits"));
     }
-    if (alphanumeric > result.serial.size()) {
-        warn("serial-cut", "the serial field holds " + std::to_string(alphanumeric) +
+    if (field.alphanumeric > result.serial.size()) {
+        warn("serial-cut", "the serial field holds " + std::to_string(field.alphanumeric) +
                                " letters and digits; a device keeps the first " +
                                std::to_string(SERIAL_BUFFER_SIZE - 1));
     }
@@ -439,11 +574,24 @@ void examine(const Record& record, Inspection& result) {
     }
 }
 
+// Prints on standard error the warnings that inspect gives for a record that make wrote, and
+// returns inspect's status for it.
+int tell_warnings(const std::string& record) {
+    Record bytes;
+    memcpy(bytes, record.data(), sizeof(bytes));
+    Inspection result;
+    examine(bytes, result);
+    for (const auto& [code, message] : result.warnings) {
+        fprintf(stderr, "%s: make: warning: %s (%s)\n", PROGRAM, message.c_str(), code.c_str());
+    }
+    return result.status();
+}
+
 Inspection inspect_file(const std::string& name) {
     Inspection result;
     result.name = name;
     std::string bytes;
-    if (!read_file(name, bytes, result.size)) {
+    if (!read_file(name, bytes, result.size, result.longer)) {
         result.error = strerror(errno);
         return result;
     }
@@ -457,31 +605,32 @@ Inspection inspect_file(const std::string& name) {
     return result;
 }
 
-void print_text(const Inspection& result) {
-    printf("%s\n", result.name.c_str());
+std::string text_of(const Inspection& result) {
+    std::string text = result.name + "\n";
     if (result.refused) {
-        printf("  refused: %zu bytes, not %d: a device logs \"%s\" and publishes nothing\n",
-               result.size, BARCODE_RECORD_SIZE, MSG_BAD_RECORD_SIZE);
-        return;
+        return text + "  refused: " +
+               (result.longer ? "more than " + count_of(BARCODE_RECORD_SIZE, "byte")
+                              : count_of(result.size, "byte") + ", not " +
+                                    std::to_string(BARCODE_RECORD_SIZE)) +
+               ": a device logs \"" + MSG_BAD_RECORD_SIZE + "\" and publishes nothing\n";
     }
-    printf("  ro.serialno \"%s\"\n", result.serial.c_str());
-    printf("  ro.isn \"%s\"\n", escape(result.isn).c_str());
+    text += "  ro.serialno \"" + result.serial + "\"\n";
+    text += "  ro.isn \"" + escape(result.isn) + "\"\n";
     for (const auto& [code, message] : result.warnings) {
-        printf("  warning: %s\n", message.c_str());
+        text += "  warning: " + message + "\n";
     }
+    return text;
 }
 
-void print_json(const Inspection& result) {
+std::string json_of(const Inspection& result) {
     std::string line = "{\"file\":" + json_string(to_utf8(result.name)) +
                        ",\"status\":" + std::to_string(result.status());
     if (result.error) {
-        printf("%s,\"error\":%s}\n", line.c_str(), json_string(to_utf8(*result.error)).c_str());
-        return;
+        return line + ",\"error\":" + json_string(to_utf8(*result.error)) + "}\n";
     }
     line += ",\"size\":" + std::to_string(result.size);
     if (result.refused) {
-        printf("%s,\"refused\":%s}\n", line.c_str(), json_string(MSG_BAD_RECORD_SIZE).c_str());
-        return;
+        return line + ",\"refused\":" + json_string(MSG_BAD_RECORD_SIZE) + "}\n";
     }
     line += ",\"ro.serialno\":" + json_string(result.serial) +
             ",\"ro.isn\":" + json_string(to_utf8(result.isn)) +
@@ -491,7 +640,7 @@ void print_json(const Inspection& result) {
                 "{\"code\":" + json_string(result.warnings[i].first) +
                 ",\"message\":" + json_string(result.warnings[i].second) + "}";
     }
-    printf("%s]}\n", line.c_str());
+    return line + "]}\n";
 }
 
 int inspect(int argc, char** argv) {
@@ -522,13 +671,13 @@ int inspect(int argc, char** argv) {
             fail(name + ": " + *result.error);
         }
         if (json) {
-            print_json(result);
+            put(json_of(result));
         } else if (!result.error) {
-            print_text(result);
+            put(text_of(result));
         }
         worst = std::max(worst, result.status());
     }
-    return worst;
+    return finish_output(worst);
 }
 
 }  // namespace
