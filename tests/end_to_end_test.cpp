@@ -1,5 +1,5 @@
 // The program as built, run against the stand-in platform libraries with a device directory of
-// the test's own.
+// the test's own; and the stand-ins' own rules, where the program's run cannot show them.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tests/record_bytes.h"
 #include "tests/spawn.h"
 
@@ -22,8 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char READY[] = "E/vossel: nvram restore ready!";
-const char NOT_READY[] = "E/vossel: nvram restore not ready!";
+const char READY[] = "[system] E/vossel: nvram restore ready!";
+const char NOT_READY[] = "[system] E/vossel: nvram restore not ready!";
+const char BAD_COUNT[] = "[system] E/vossel: error:unexpected record num";
+const char DEVICE_DIR[] = "VOSSEL_DEVICE_DIR";
 
 // A device directory: properties/ and nvram/, as the stand-ins read them. Its NVRAM restore has
 // finished: "nvram_init" reads "Ready".
@@ -87,7 +90,7 @@ class Running {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
-        pid_ = spawn(args, environment_with("VOSSEL_DEVICE_DIR", device.dir().string()), &actions);
+        pid_ = spawn(args, environment_with(DEVICE_DIR, device.dir().string()), &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(ends[1]);
         log_ = fdopen(ends[0], "r");
@@ -172,14 +175,14 @@ TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
         std::string data;
         const char* message;
     } failures[] = {
-        {"no NVRAM file", std::nullopt, none, "", "E/vossel: error:unexpected record num"},
-        {"two records", "1024 2\n", bytes, record + record, "E/vossel: error:unexpected record num"},
+        {"no NVRAM file", std::nullopt, none, "", BAD_COUNT},
+        {"two records", "1024 2\n", bytes, record + record, BAD_COUNT},
         {"a short record", std::nullopt, bytes, record.substr(0, 512),
-         "E/vossel: error:unexpected record size"},
+         "[system] E/vossel: error:unexpected record size"},
         {"a file shorter than its layout", "1024 1\n", bytes, record.substr(0, 1023),
-         "E/vossel: error:read barcode fail!/n"},
+         "[system] E/vossel: error:read barcode fail!/n"},
         {"a file that cannot be read", "1024 1\n", directory, "",
-         "E/vossel: error:read barcode fail!/n"},
+         "[system] E/vossel: error:read barcode fail!/n"},
     };
     for (const auto& failure : failures) {
         Device device;
@@ -237,6 +240,18 @@ TEST_F(Program, WaitsUntilTheRestoreIsReported) {
     const std::vector<std::string> three_misses = {NOT_READY, NOT_READY, NOT_READY, READY};
     EXPECT_THAT(log, ::testing::AnyOf(ElementsAreArray(two_misses), ElementsAreArray(three_misses)));
     EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
+}
+
+// Each buffer shows its name, any other id its number.
+TEST(StandIn, EachLogLineShowsItsBuffer) {
+    ::testing::internal::CaptureStderr();
+    for (int buffer : {3, 0, 1, 2, 4, 5, -1}) {
+        __android_log_buf_print(buffer, ANDROID_LOG_ERROR, "vossel", "message\n");
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "[system] E/vossel: message\n[main] E/vossel: message\n[radio] E/vossel: message\n"
+              "[events] E/vossel: message\n[crash] E/vossel: message\n[5] E/vossel: message\n"
+              "[-1] E/vossel: message\n");
 }
 
 }  // namespace
