@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -241,6 +242,38 @@ TEST_F(Program, WaitsUntilTheRestoreIsReported) {
     const std::vector<std::string> three_misses = {NOT_READY, NOT_READY, NOT_READY, READY};
     EXPECT_THAT(log, ::testing::AnyOf(ElementsAreArray(two_misses), ElementsAreArray(three_misses)));
     EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
+}
+
+// The layout's third word fails the close: the program says so and publishes all the same. A
+// layout that is not "<size> <count> [close-fails]" is named, and plays a file that cannot be
+// opened.
+TEST_F(Program, TheLayoutCanFailTheCloseAndAMalformedOneIsNamed) {
+    const std::string closed = "[system] E/vossel: clsoe file fail ", named = "(named)";
+    const struct {
+        const char* layout;
+        int status;
+        std::vector<std::string> log;
+    } layouts[] = {
+        {"1024 1\n", 0, {READY}},
+        {" 1024\t1  close-fails \n", 0, {READY, closed}},
+        {"", 255, {READY, named, BAD_COUNT}},
+        {"1024", 255, {READY, named, BAD_COUNT}},
+        {"1024 1 close-fail", 255, {READY, named, BAD_COUNT}},
+        {"1024 1 close-fails 2", 255, {READY, named, BAD_COUNT}},
+    };
+    for (auto layout : layouts) {
+        Device device;
+        device.write("nvram/35", record_with("SN-1", "ISN-1"));
+        device.write("nvram/35.layout", layout.layout);
+        std::replace(
+            layout.log.begin(), layout.log.end(), named,
+            "stand-in: " + device.dir().string() +
+                "/nvram/35.layout: expected \"<record size> <record count> [close-fails]\"");
+        Running run(device);
+        EXPECT_EQ(run.finish(), layout.status) << layout.layout;
+        EXPECT_EQ(run.log, layout.log) << layout.layout;
+        EXPECT_EQ(device.property("ro.isn").has_value(), layout.status == 0) << layout.layout;
+    }
 }
 
 // The target release's rules, in order on one device: what each write returns, and what the
