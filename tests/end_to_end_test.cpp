@@ -76,7 +76,10 @@ class Device {
 // The program running against a device, its log read line by line from its standard error.
 class Running {
   public:
-    explicit Running(const Device& device) {
+    explicit Running(const Device& device)
+        : Running(environment_with(DEVICE_DIR, device.dir().string())) {}
+
+    explicit Running(std::vector<std::string> environment) {
         std::vector<std::string> args;
         std::stringstream emulator(VOSSEL_EMULATOR);
         for (std::string word; std::getline(emulator, word, ' ');) {
@@ -92,7 +95,7 @@ class Running {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
-        pid_ = spawn(args, environment_with(DEVICE_DIR, device.dir().string()), &actions);
+        pid_ = spawn(args, std::move(environment), &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(ends[1]);
         log_ = fdopen(ends[0], "r");
@@ -273,6 +276,29 @@ TEST_F(Program, TheLayoutCanFailTheCloseAndAMalformedOneIsNamed) {
         EXPECT_EQ(run.finish(), layout.status) << layout.layout;
         EXPECT_EQ(run.log, layout.log) << layout.layout;
         EXPECT_EQ(device.property("ro.isn").has_value(), layout.status == 0) << layout.layout;
+    }
+}
+
+// Without a device folder the run ends at the program's first call into the stand-ins, before a
+// check could miss: their message is all there is.
+TEST_F(Program, AMissingDeviceFolderEndsTheRunAtOnce) {
+    const std::string file = (device.dir() / "properties/nvram_init").string();
+    const std::string missing = (device.dir() / "missing").string();
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {std::nullopt, "VOSSEL_DEVICE_DIR is not set: it must name the simulated device's folder"},
+        {"", "VOSSEL_DEVICE_DIR is empty: it must name the simulated device's folder"},
+        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": no such folder"},
+        {file, "VOSSEL_DEVICE_DIR=" + file + ": not a folder"},
+        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: no such folder"},
+    };
+    for (const auto& [dir, message] : cases) {
+        std::vector<std::string> environment = environment_with(DEVICE_DIR, dir.value_or(""));
+        if (!dir) {
+            environment.erase(environment.begin());  // environment_with puts the variable first
+        }
+        Running run(environment);
+        EXPECT_EQ(run.finish(), 2) << message;
+        EXPECT_THAT(run.log, ElementsAre("stand-in: " + message));
     }
 }
 
