@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures the whole program, start to exit, against fresh copies of a ready device: median
-# wall time over many runs, instructions (callgrind counts them the same on every run), peak
-# RSS, and heap allocations (the stand-ins allocate nothing, so every one would be the
-# program's; there must be none). Prints a Markdown table.
+# wall time over many runs, instructions (callgrind's count of one run, which moves a little with
+# the process id's digits and the environment's size), peak RSS, and heap allocations (the
+# stand-ins allocate nothing, so every one would be the program's; there must be none). Prints
+# a Markdown table.
 # usage: measure.sh PROGRAM DEVICE_DIR [RUNS]   e.g. bench/measure.sh build/host/bin/vossel examples/device
 set -euo pipefail
 program=${1:-}

@@ -2,9 +2,11 @@
 // properties/ folder, the file holding the value. One trailing newline in a file is not part of
 // the value, so that `echo Ready > properties/nvram_init` sets "Ready"; written values get one.
 //
-// The limits are the target release's: keys up to PROPERTY_KEY_MAX - 1 bytes, values up to
-// PROPERTY_VALUE_MAX - 1 bytes, and a "ro." property can be written once only. A refused write
-// changes nothing and returns -1.
+// The rules are the target release's. The caller's library refuses a key of PROPERTY_KEY_MAX
+// bytes or more and a value of PROPERTY_VALUE_MAX bytes or more: property_set returns -1. The
+// property service drops a write to a "ro." property that already has a value without telling
+// the writer: property_set returns 0. Either way nothing changes.
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
@@ -94,7 +96,8 @@ int property_set(const char* key, const char* value) {
     }
 
     // The value is written aside and then put in place whole, so that a reader never sees half
-    // of it; a read-only property is put in place only where none exists yet.
+    // of it; a read-only property is put in place only where none exists yet, and is otherwise
+    // dropped as the service drops it.
     int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return -1;
@@ -102,12 +105,12 @@ int property_set(const char* key, const char* value) {
     int written = write_all(fd, value, length) == 0 && write_all(fd, "\n", 1) == 0;
     written = close(fd) == 0 && written;
 
-    int published = 0;
+    int done = 0;
     if (written && strncmp(key, READ_ONLY_PREFIX, sizeof(READ_ONLY_PREFIX) - 1) == 0) {
-        published = link(temp, path) == 0;
+        done = link(temp, path) == 0 || errno == EEXIST;
     } else if (written) {
-        published = rename(temp, path) == 0;
+        done = rename(temp, path) == 0;
     }
     unlink(temp);
-    return published ? 0 : -1;
+    return done ? 0 : -1;
 }

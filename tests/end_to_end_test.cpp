@@ -1,29 +1,36 @@
 // The program as built, run against the stand-in platform libraries with a device directory of
-// the test's own.
+// the test's own; and the stand-ins' own rules, where the program's run cannot show them.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tests/record_bytes.h"
 #include "tests/spawn.h"
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 namespace fs = std::filesystem;
 
 namespace {
 
-const char READY[] = "E/vossel: nvram restore ready!";
-const char NOT_READY[] = "E/vossel: nvram restore not ready!";
+const char READY[] = "[system] E/vossel: nvram restore ready!";
+const char NOT_READY[] = "[system] E/vossel: nvram restore not ready!";
+const char BAD_COUNT[] = "[system] E/vossel: error:unexpected record num";
+const char DEVICE_DIR[] = "VOSSEL_DEVICE_DIR";
 
 // A device directory: properties/ and nvram/, as the stand-ins read them. Its NVRAM restore has
 // finished: "nvram_init" reads "Ready".
@@ -71,7 +78,10 @@ class Device {
 // The program running against a device, its log read line by line from its standard error.
 class Running {
   public:
-    explicit Running(const Device& device) {
+    explicit Running(const Device& device)
+        : Running(environment_with(DEVICE_DIR, device.dir().string())) {}
+
+    explicit Running(std::vector<std::string> environment) {
         std::vector<std::string> args;
         std::stringstream emulator(VOSSEL_EMULATOR);
         for (std::string word; std::getline(emulator, word, ' ');) {
@@ -87,7 +97,7 @@ class Running {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
-        pid_ = spawn(args, environment_with("VOSSEL_DEVICE_DIR", device.dir().string()), &actions);
+        pid_ = spawn(args, std::move(environment), &actions);
         posix_spawn_file_actions_destroy(&actions);
         close(ends[1]);
         log_ = fdopen(ends[0], "r");
@@ -172,14 +182,14 @@ TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
         std::string data;
         const char* message;
     } failures[] = {
-        {"no NVRAM file", std::nullopt, none, "", "E/vossel: error:unexpected record num"},
-        {"two records", "1024 2\n", bytes, record + record, "E/vossel: error:unexpected record num"},
+        {"no NVRAM file", std::nullopt, none, "", BAD_COUNT},
+        {"two records", "1024 2\n", bytes, record + record, BAD_COUNT},
         {"a short record", std::nullopt, bytes, record.substr(0, 512),
-         "E/vossel: error:unexpected record size"},
+         "[system] E/vossel: error:unexpected record size"},
         {"a file shorter than its layout", "1024 1\n", bytes, record.substr(0, 1023),
-         "E/vossel: error:read barcode fail!/n"},
+         "[system] E/vossel: error:read barcode fail!/n"},
         {"a file that cannot be read", "1024 1\n", directory, "",
-         "E/vossel: error:read barcode fail!/n"},
+         "[system] E/vossel: error:read barcode fail!/n"},
     };
     for (const auto& failure : failures) {
         Device device;
@@ -216,27 +226,136 @@ TEST_F(Program, RefusedWritesStillEndWithSuccess) {
     EXPECT_EQ(other.property("ro.isn"), std::string(91, 'i'));
 }
 
+// Each check of "nvram_init" opens a FIFO in its place and reads the test's next answer; before
+// answering, the test puts the next check's FIFO in place, or after the last answer a file that
+// holds it. So the program misses exactly twice, however slowly either side runs.
 TEST_F(Program, WaitsUntilTheRestoreIsReported) {
-    fs::remove(device.dir() / "properties/nvram_init");
     device.write("nvram/35", record_with("SN-0042 A/B", "ISN-0042"));
+    const fs::path property = device.dir() / "properties/nvram_init";
+    const fs::path next = device.dir() / "next";
+    fs::remove(property);
+    ASSERT_EQ(mkfifo(property.c_str(), 0600), 0);
+    const std::vector<std::string> answers = {"", "Restoring\n", "Ready\n"};
+    std::atomic<bool> ended(false);
+    std::thread answering([&] {
+        for (const std::string& answer : answers) {
+            int check = open(property.c_str(), O_WRONLY | O_CLOEXEC);
+            if (ended) {  // the test let this open past: the program made no further check
+                close(check);
+                return;
+            }
+            if (&answer != &answers.back()) {
+                mkfifo(next.c_str(), 0600);
+            } else {
+                std::ofstream(next) << answer;
+            }
+            fs::rename(next, property);
+            EXPECT_EQ(write(check, answer.data(), answer.size()), ssize_t(answer.size()));
+            close(check);
+        }
+    });
     Running run(device);
-
-    // Set "Ready" once the program has missed twice, about a second after it started.
-    std::vector<std::string> log;
-    while (log.size() < 2) {
-        auto line = run.next_line();
-        ASSERT_EQ(line, NOT_READY);
-        log.push_back(*line);
-    }
-    device.write("properties/nvram_init", "Ready\n");
     EXPECT_EQ(run.finish(), 0);
-    log.insert(log.end(), run.log.begin(), run.log.end());
-
-    // The check right after the second miss may come before the property is set.
-    const std::vector<std::string> two_misses = {NOT_READY, NOT_READY, READY};
-    const std::vector<std::string> three_misses = {NOT_READY, NOT_READY, NOT_READY, READY};
-    EXPECT_THAT(log, ::testing::AnyOf(ElementsAreArray(two_misses), ElementsAreArray(three_misses)));
+    ended = true;
+    int reader = open(property.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    answering.join();
+    close(reader);
+    EXPECT_THAT(run.log, ElementsAre(NOT_READY, NOT_READY, READY));
     EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
+}
+
+// The layout's third word fails the close: the program says so and publishes all the same. A
+// layout that is not "<size> <count> [close-fails]" is named, and plays a file that cannot be
+// opened.
+TEST_F(Program, TheLayoutCanFailTheCloseAndAMalformedOneIsNamed) {
+    const std::string closed = "[system] E/vossel: clsoe file fail ", named = "(named)";
+    const struct {
+        const char* layout;
+        int status;
+        std::vector<std::string> log;
+    } layouts[] = {
+        {"1024 1\n", 0, {READY}},
+        {" 1024\t1  close-fails \n", 0, {READY, closed}},
+        {"", 255, {READY, named, BAD_COUNT}},
+        {"1024", 255, {READY, named, BAD_COUNT}},
+        {"1024 1 close-fail", 255, {READY, named, BAD_COUNT}},
+        {"1024 1 close-fails 2", 255, {READY, named, BAD_COUNT}},
+    };
+    for (auto layout : layouts) {
+        Device device;
+        device.write("nvram/35", record_with("SN-1", "ISN-1"));
+        device.write("nvram/35.layout", layout.layout);
+        std::replace(
+            layout.log.begin(), layout.log.end(), named,
+            "stand-in: " + device.dir().string() +
+                "/nvram/35.layout: expected \"<record size> <record count> [close-fails]\"");
+        Running run(device);
+        EXPECT_EQ(run.finish(), layout.status) << layout.layout;
+        EXPECT_EQ(run.log, layout.log) << layout.layout;
+        EXPECT_EQ(device.property("ro.isn").has_value(), layout.status == 0) << layout.layout;
+    }
+}
+
+// Without a device folder the run ends at the program's first call into the stand-ins, before a
+// check could miss: their message is all there is.
+TEST_F(Program, AMissingDeviceFolderEndsTheRunAtOnce) {
+    const std::string file = (device.dir() / "properties/nvram_init").string();
+    const std::string missing = (device.dir() / "missing").string();
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {std::nullopt, "VOSSEL_DEVICE_DIR is not set: it must name the simulated device's folder"},
+        {"", "VOSSEL_DEVICE_DIR is empty: it must name the simulated device's folder"},
+        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": no such folder"},
+        {file, "VOSSEL_DEVICE_DIR=" + file + ": not a folder"},
+        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: no such folder"},
+    };
+    for (const auto& [dir, message] : cases) {
+        std::vector<std::string> environment = environment_with(DEVICE_DIR, dir.value_or(""));
+        if (!dir) {
+            environment.erase(environment.begin());  // environment_with puts the variable first
+        }
+        Running run(environment);
+        EXPECT_EQ(run.finish(), 2) << message;
+        EXPECT_THAT(run.log, ElementsAre("stand-in: " + message));
+    }
+}
+
+// The target release's rules, in order on one device: what each write returns, and what the
+// property then holds. The caller's library refuses long keys and values (-1); the property
+// service drops a second write to a "ro." property, and nobody is told (0).
+TEST(StandIn, PropertyWritesAsTheTargetReleasePlaysThem) {
+    Device device;
+    device.write("properties/ro.empty", "\n");
+    setenv(DEVICE_DIR, device.dir().c_str(), 1);
+    const std::string key = "ro." + std::string(PROPERTY_KEY_MAX - 4, 'k');
+    const std::string longest(PROPERTY_VALUE_MAX - 1, 'v'), too_long(PROPERTY_VALUE_MAX, 'v');
+    const struct {
+        std::string key, value;
+        int result;
+        std::optional<std::string> stored;
+    } writes[] = {
+        {"ro.serialno", "FIRST", 0, "FIRST"}, {"ro.serialno", "SECOND", 0, "FIRST"},
+        {"ro.empty", "SET", 0, ""},           {"persist.x", "FIRST", 0, "FIRST"},
+        {"persist.x", "SECOND", 0, "SECOND"}, {"ro.isn", too_long, -1, std::nullopt},
+        {"ro.isn", longest, 0, longest},      {key, "v", 0, "v"},
+        {key + "k", "v", -1, std::nullopt},
+    };
+    for (const auto& write : writes) {
+        EXPECT_EQ(property_set(write.key.c_str(), write.value.c_str()), write.result) << write.key;
+        EXPECT_EQ(device.property(write.key), write.stored) << write.key;
+    }
+    unsetenv(DEVICE_DIR);
+}
+
+// Each buffer shows its name, any other id its number.
+TEST(StandIn, EachLogLineShowsItsBuffer) {
+    ::testing::internal::CaptureStderr();
+    for (int buffer : {3, 0, 1, 2, 4, 5, -1}) {
+        __android_log_buf_print(buffer, ANDROID_LOG_ERROR, "vossel", "message\n");
+    }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "[system] E/vossel: message\n[main] E/vossel: message\n[radio] E/vossel: message\n"
+              "[events] E/vossel: message\n[crash] E/vossel: message\n[5] E/vossel: message\n"
+              "[-1] E/vossel: message\n");
 }
 
 }  // namespace
