@@ -370,8 +370,6 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
                                                         : "\"ro.isn\":\"" + c.isn + "\""));
     }
 
-    EXPECT_THAT(result.out,
-                HasSubstr("1 byte of the serial field is dropped: not an ASCII letter"));
     write("record", record_with(std::string(920, '-'), ""));
     EXPECT_THAT(run({"inspect", "record"}).out,
                 HasSubstr("\n  warning: 920 bytes of the serial field are dropped: not ASCII "
