@@ -2,17 +2,11 @@
 #include "provisioning/vossel.h"
 
 #include "platform/platform.h"
+#include "provisioning/log_messages.h"
 #include "provisioning/system_log.h"
 
 static const char NVRAM_READY_PROPERTY[] = "nvram_init";
 static const char NVRAM_READY_VALUE[] = "Ready";
-
-// Other tools grep the log for these texts: keep them byte for byte, typos included.
-static const char MSG_NVRAM_READY[] = "nvram restore ready!\n";
-static const char MSG_NVRAM_NOT_READY[] = "nvram restore not ready!\n";
-static const char MSG_BAD_RECORD_COUNT[] = "error:unexpected record num";
-static const char MSG_BAD_RECORD_SIZE[] = "error:unexpected record size";
-static const char MSG_READ_FAILED[] = "error:read barcode fail!/n";
 
 void wait_nvram_ready() {
     // Room for the longest value a property read writes, its terminating zero included.

@@ -258,15 +258,44 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         EXPECT_EQ(result.status, c.complaint ? 2 : 0) << c.output << result.err;
         EXPECT_THAT(result.err, HasSubstr(c.complaint ? c.complaint : "")) << c.output;
         EXPECT_EQ(read("record"), c.complaint ? "kept" : record_with("S", "I")) << c.output;
-        EXPECT_EQ(fs::status(path("record")).permissions(),
-                  c.complaint ? fs::perms(0600) : fs::perms(0640))
-            << c.output;
+        // Replaced or not, the file keeps its permission bits, whatever the umask.
+        EXPECT_EQ(fs::status(path("record")).permissions(), fs::perms(0600)) << c.output;
         EXPECT_EQ(names(), files) << c.output;
         EXPECT_TRUE(fs::is_empty(path("folder"))) << c.output;
         EXPECT_TRUE(fs::is_fifo(path("pipe"))) << c.output;
         for (const auto& [link, target] : links) {
             EXPECT_EQ(fs::read_symlink(path(link)), target) << c.output;
         }
+    }
+}
+
+// The file replaced keeps its permission bits, as under a shell's ">", also through a link; a
+// new file gets those of a plain create, 0666 less the umask.
+TEST_F(BarcodeRecord, MakeKeepsTheModeOfTheFileItReplaces) {
+    fs::create_symlink("record", path("link"));
+    const struct {
+        const char* output;
+        int before;  // -1: there is no file
+        mode_t mask;
+        int after;
+    } cases[] = {
+        {"record", -1, 022, 0644},   {"record", -1, 077, 0600},   {"record", -1, 0, 0666},
+        {"record", 0600, 022, 0600}, {"record", 0640, 077, 0640}, {"record", 0755, 0, 0755},
+        {"record", 0444, 022, 0444}, {"link", 0600, 022, 0600},   {"link", 0604, 077, 0604},
+    };
+    for (const auto& c : cases) {
+        fs::remove(path("record"));
+        if (c.before >= 0) {
+            write("record", "kept");
+            fs::permissions(path("record"), fs::perms(c.before));
+        }
+        mode_t mask = umask(c.mask);
+        Result result = run({"make", "--serial", "S", "--isn", "I", "-o", c.output});
+        umask(mask);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(read("record"), record_with("S", "I"));
+        EXPECT_EQ(fs::status(path("record")).permissions(), fs::perms(c.after))
+            << c.output << " " << c.before << " " << c.mask;
     }
 }
 
@@ -314,7 +343,7 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
         std::vector<std::string> codes;
     } cases[] = {
         {"SN0042", "ISN 1", none},
-        {std::string("\0X1", 3), "I", none},  // a zero at byte 104 followed by text: passed over
+        {std::string("\0X1", 3), "I", {"serial-dropped"}},  // the serial written one byte late
         {"SN-0042", "I", {"serial-dropped"}},
         {std::string(147, '-'), "I", {"serial-runs-into-isn", "serial-dropped"}},
         {std::string(60, 'S') + std::string(87, '-'), "", {"serial-dropped"}},  // ends at 251
@@ -411,7 +440,10 @@ TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
         std::string json;
     } cases[] = {
         {"record", record_with("SN0042", "ISN 1"), taken(0, "SN0042", "ISN 1", "49534e2031")},
-        {"record", record_with(std::string("\0X1", 3), "I"), taken(0, "X1", "I", "49")},
+        {"record", record_with(std::string("\0X1", 3), "I"),
+         taken(1, "X1", "I", "49",
+               warning("serial-dropped",
+                       "1 byte of the serial field is dropped: not an ASCII letter or digit"))},
         {"record", record_with(std::string(147, '-'), "I"),
          taken(1, "I", "I", "49",
                warning("serial-runs-into-isn",
@@ -481,6 +513,8 @@ TEST_F(BarcodeRecord, InspectExitsWithTheWorstOfItsFiles) {
     }
 }
 
+const char VERSION_LINE[] = "barcode-record " BARCODE_RECORD_VERSION "\n";
+
 TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsual) {
     write("record", record_with("S", "I"));
     write("--json", record_with("S", "I"));
@@ -495,6 +529,9 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsual) {
         {{"make", "-h"}, 0, "usage: barcode-record make", ""},
         {{"make", "--serial", "S", "--help"}, 0, "usage: barcode-record make", ""},
         {{"inspect", "--help"}, 0, "usage: barcode-record inspect", ""},
+        {{"--version"}, 0, VERSION_LINE, ""},
+        {{"--vers", "make", "--bogus"}, 0, VERSION_LINE, ""},
+        {{"make", "--version"}, 2, "", "make: unrecognized option '--version'\nusage: "},
         {{"inspect", "-h", "record"}, 0, "usage: barcode-record inspect", ""},
         {{"inspect", "--", "--json"}, 0, "--json\n  ro.serialno \"S\"", ""},
         {{"inspect", "record", "--json"}, 0, "{\"file\":\"record\",", ""},
@@ -593,7 +630,8 @@ TEST_F(BarcodeRecord, InspectJsonSpellsTheIsnExactly) {
 
 TEST_F(BarcodeRecord, CommandLineMistakesAreToldExactly) {
     const std::map<std::string, std::string> usages = {{"make", run({"make", "--help"}).out},
-                                                       {"inspect", run({"inspect", "-h"}).out}};
+                                                       {"inspect", run({"inspect", "-h"}).out},
+                                                       {"", run({"--help"}).out}};
     const struct {
         std::vector<std::string> args;
         std::string mistake;  // none: the help, as asked for
@@ -609,15 +647,23 @@ TEST_F(BarcodeRecord, CommandLineMistakesAreToldExactly) {
         {{"make", "--help", "x"}, ""},
         {{"make", "x", "--serial", "S", "--help"}, ""},
         {{"make", "--bogus", "--help"}, "make: unrecognized option '--bogus'"},
+        {{"--force", "make"}, "unrecognized option '--force'"},
+        {{"check", "--help"}, "unknown command check"},
+        {{"--help", "check"}, ""},
     };
     for (const auto& c : cases) {
         Result result = run(c.args);
-        const std::string& usage = usages.at(c.args[0]);
-        ASSERT_THAT(usage, StartsWith("usage: barcode-record " + c.args[0]));
+        const std::string command = usages.count(c.args[0]) ? c.args[0] : "";
+        const std::string& usage = usages.at(command);
+        ASSERT_THAT(usage, StartsWith("usage: barcode-record " + command));
+        // A mistake: what is wrong, the synopsis, where the help is.
+        const std::string told = "barcode-record: " + c.mistake + "\n" +
+                                 usage.substr(0, usage.find('\n') + 1) + "Try 'barcode-record " +
+                                 command + (command.empty() ? "" : " ") +
+                                 "--help' for more information.\n";
         EXPECT_EQ(result.status, c.mistake.empty() ? 0 : 2) << c.mistake;
         EXPECT_EQ(result.out, c.mistake.empty() ? usage : "") << c.mistake;
-        EXPECT_EQ(result.err,
-                  c.mistake.empty() ? "" : "barcode-record: " + c.mistake + "\n" + usage);
+        EXPECT_EQ(result.err, c.mistake.empty() ? "" : told);
     }
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Configures the project afresh where none of the optional tools can be found (clang-format,
-# clang-tidy, cppcheck, valgrind, Google Benchmark): configure must say what to install, and
-# their tests must be registered and reported by CTest as skipped, the run staying green.
+# clang-tidy, cppcheck, valgrind, Google Benchmark, mandoc, the Debian package tools): configure
+# must say what to install, and their tests must be registered and reported by CTest as
+# skipped, the run staying green.
 # usage: check_missing_tools.sh SOURCE_DIR CMAKE CTEST GENERATOR MAKE_PROGRAM C_COMPILER
 #            CXX_COMPILER [GTEST_DIR]
 set -eu
@@ -21,13 +22,13 @@ PATH=$work/bin "$cmake" -G "$generator" -S "$source_dir" -B "$work/build" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$work/configure.log"
 status=0
 PATH=$work/bin "$ctest" --test-dir "$work/build" \
-    -R '^(format|clang_tidy|cppcheck|no_heap_allocations|benchmarks)$' >"$work/ctest.log" ||
+    -R '^(format|clang_tidy|cppcheck|no_heap_allocations|benchmarks|manual_page_lint|package)$' >"$work/ctest.log" ||
     { echo "ctest failed"; status=1; }
-for package in clang-format clang-tidy cppcheck valgrind libbenchmark-dev; do
+for package in clang-format clang-tidy cppcheck valgrind libbenchmark-dev mandoc dpkg-dev; do
     grep -q "^-- .* not found: .*(apt-get install $package)$" "$work/configure.log" ||
         { echo "configure does not name $package as missing"; status=1; }
 done
-for test in format clang_tidy cppcheck no_heap_allocations benchmarks; do
+for test in format clang_tidy cppcheck no_heap_allocations benchmarks manual_page_lint package; do
     grep -Eq "Test +#[0-9]+: $test \.+\*+Skipped" "$work/ctest.log" ||
         { echo "$test is not reported as skipped"; status=1; }
 done

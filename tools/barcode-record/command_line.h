@@ -1,0 +1,32 @@
+// What the commands share on the command line: the tool's name, its exit statuses, and how it
+// tells a failure, a wrong command line and its help.
+#ifndef VOSSEL_TOOLS_BARCODE_RECORD_COMMAND_LINE_H
+#define VOSSEL_TOOLS_BARCODE_RECORD_COMMAND_LINE_H
+
+#include <string>
+
+namespace record_tool {
+
+// The name the tool gives itself in its messages, whatever it was started as.
+extern const char PROGRAM[];
+
+enum status { status_clean = 0, status_warnings = 1, status_refused = 2 };
+
+// "barcode-record: MESSAGE" on standard error; returns status_refused.
+int fail(const std::string& message);
+
+// A wrong command line, on standard error: what is wrong (getopt_long has said it already when
+// `message` is empty), the first line of `usage` (its synopsis), and where the full help is:
+// `command`'s own --help, or the tool's when `command` is empty. Returns status_refused.
+int usage_error(const std::string& message, const std::string& usage, const std::string& command);
+
+// Ends a command that writes to standard output: output that cannot be written whole is a
+// failure, told on standard error, with status_refused in place of `status`.
+int finish_output(int status);
+
+// `text` on standard output: status_clean, unless it cannot be written.
+int help(const std::string& text);
+
+}  // namespace record_tool
+
+#endif
