@@ -2,7 +2,7 @@
 # product's PRODUCT_PACKAGES. It lands in /system/bin/vossel.
 #
 # The sources are C++11 with C library headers only: no STL, no exceptions, no RTTI. Keep
-# LOCAL_SRC_FILES in step with CMakeLists.txt; a test compares the two.
+# LOCAL_SRC_FILES in step with provisioning/CMakeLists.txt; a test compares the two.
 #
 # The tree itself compiles this module as Thumb-2 at -Os, position-independent, links it with
 # -pie -z relro -z now -z noexecstack and without --as-needed, and puts this folder on the
