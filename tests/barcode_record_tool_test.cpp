@@ -84,20 +84,19 @@ class BarcodeRecord : public ::testing::Test {
     }
 
     // Runs args in the test's directory with `input` on its standard input, its standard output
-    // on `terminal` (or any other file) if named, and `variables` ("NAME=value") set.
+    // on `terminal` (or any other file) if named, and `variables` ("NAME=value") set; then
+    // `descriptors` ({the test's, the tool's}) in place of any of those.
     Result execute(std::vector<std::string> args, const std::string& input,
-                   const std::string& terminal = "",
-                   const std::vector<std::string>& variables = {}) const {
+                   const std::string& terminal = "", const std::vector<std::string>& variables = {},
+                   const std::vector<std::pair<int, int>>& descriptors = {}) const {
         write(".stdin", input);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, path(".stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(
-            &actions, 1, terminal.empty() ? path(".stdout").c_str() : terminal.c_str(),
-            O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, path(".stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+        std::vector<std::pair<int, int>> given = {
+            {open(path(".stdin").c_str(), O_RDONLY | O_CLOEXEC), 0},
+            {open(terminal.empty() ? path(".stdout").c_str() : terminal.c_str(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0600),
+             1},
+            {open(path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 2}};
+        given.insert(given.end(), descriptors.begin(), descriptors.end());
         std::vector<std::string> env = environment_with("LC_ALL", "C");
         for (const std::string& variable : variables) {
             std::string name = variable.substr(0, variable.find('=') + 1);
@@ -107,8 +106,10 @@ class BarcodeRecord : public ::testing::Test {
                 env.end());
             env.push_back(variable);
         }
-        pid_t pid = spawn(args, env, &actions);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_t pid = spawn(args, env, given, dir_.c_str());
+        for (int i : {0, 1, 2}) {
+            close(given[i].first);
+        }
         int status = wait_for(pid);
         return {status, terminal.empty() ? read(".stdout") : "", read(".stderr")};
     }
