@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,20 +85,19 @@ class BarcodeRecord : public ::testing::Test {
     }
 
     // Runs args in the test's directory with `input` on its standard input, its standard output
-    // on `terminal` (or any other file) if named, and `variables` ("NAME=value") set.
+    // on `terminal` (or any other file) if named, and `variables` ("NAME=value") set; then
+    // `descriptors` ({the test's, the tool's}) in place of any of those.
     Result execute(std::vector<std::string> args, const std::string& input,
-                   const std::string& terminal = "",
-                   const std::vector<std::string>& variables = {}) const {
+                   const std::string& terminal = "", const std::vector<std::string>& variables = {},
+                   const std::vector<std::pair<int, int>>& descriptors = {}) const {
         write(".stdin", input);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, path(".stdin").c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(
-            &actions, 1, terminal.empty() ? path(".stdout").c_str() : terminal.c_str(),
-            O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, path(".stderr").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+        std::vector<std::pair<int, int>> given = {
+            {open(path(".stdin").c_str(), O_RDONLY | O_CLOEXEC), 0},
+            {open(terminal.empty() ? path(".stdout").c_str() : terminal.c_str(),
+                  O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC, 0600),
+             1},
+            {open(path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 2}};
+        given.insert(given.end(), descriptors.begin(), descriptors.end());
         std::vector<std::string> env = environment_with("LC_ALL", "C");
         for (const std::string& variable : variables) {
             std::string name = variable.substr(0, variable.find('=') + 1);
@@ -107,8 +107,10 @@ class BarcodeRecord : public ::testing::Test {
                 env.end());
             env.push_back(variable);
         }
-        pid_t pid = spawn(args, env, &actions);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_t pid = spawn(args, env, given, dir_.c_str());
+        for (int i : {0, 1, 2}) {
+            close(given[i].first);
+        }
         int status = wait_for(pid);
         return {status, terminal.empty() ? read(".stdout") : "", read(".stderr")};
     }
@@ -193,6 +195,7 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
         {{"--serial", "S", "--isn", "\\x00"}, "would publish only the part before it"},
         {{"--serial", "S\\q", "--isn", "I"}, "backslash"},
         {{"--serial", "S", "--isn", "I\\x4"}, "backslash"},
+        {{"--serial", "S\\xg1", "--isn", "I"}, "backslash"},
         {{"--serial", "S"}, "both --serial and --isn"},
         {{"--serial", "S", "--serial", "T", "--isn", "I"}, "given twice"},
         {{"--serial", "S", "--isn"}, "option '--isn' requires an argument\nusage:"},
@@ -215,8 +218,9 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
     fs::create_directory(path("folder"));
     ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
     const std::map<std::string, std::string> links = {
-        {"link", "record"}, {"chain", "link"},      {"dangling", "sub/target"},
-        {"loop", "loop"},   {"astray", "record/x"}, {"to-folder", "folder"}};
+        {"link", "record"},  {"chain", "link"},           {"dangling", "sub/target"},
+        {"loop", "loop"},    {"astray", "record/x"},      {"to-folder", "folder"},
+        {"to-pipe", "pipe"}, {"to-proc", "/proc/version"}};
     std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder", "pipe", "record"};
     for (const auto& [link, target] : links) {
         fs::create_symlink(target, path(link));
@@ -237,6 +241,9 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         {"folder", RLIM_INFINITY, "folder: not a regular file"},
         {"pipe", RLIM_INFINITY, "pipe: not a regular file"},  // a device likewise
         {"to-folder", RLIM_INFINITY, "to-folder: a symbolic link to what is not a regular file"},
+        {"to-pipe", RLIM_INFINITY, "to-pipe: a symbolic link to what is not a regular file"},
+        {"to-proc", RLIM_INFINITY,  // the folder named is the file's, not the link's
+         "a temporary file in /proc/ (the record is written there first, then renamed to to-proc)"},
         {"dangling", RLIM_INFINITY, "dangling: a symbolic link that names no file; -o follows"},
         {"loop", RLIM_INFINITY, "make: loop: Too many levels of symbolic links\n"},
         {"astray", RLIM_INFINITY, "make: astray: Not a directory\n"},
@@ -558,6 +565,9 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsual) {
     setenv("POSIXLY_CORRECT", "1", 1);  // options may follow files all the same
     EXPECT_EQ(json({"inspect", "record", "--json"}).out, taken(0, "S", "I", "49"));
     unsetenv("POSIXLY_CORRECT");
+    // getopt_long's own messages name the tool, not the path it was started by.
+    EXPECT_THAT(run({"--force"}).err,
+                StartsWith("barcode-record: unrecognized option '--force'\n"));
 }
 
 // The environment in which the tool's calls fail as `fault` says (tests/failing_calls.c). The
@@ -641,6 +651,7 @@ TEST_F(BarcodeRecord, CommandLineMistakesAreToldExactly) {
         {{"make", "-o"}, "make: option requires an argument -- 'o'"},
         {{"make", "--serial", "S", "--isn", "I", "-o", ""}, "make: -o needs a file name"},
         {{"make", "--serial", "S", "--isn", "I", "--", "x"}, "make: unexpected argument x"},
+        {{"make", "--serial", "S", "--isn", "I", "--", "x", "y"}, "make: unexpected argument x"},
         {{"make", "--serial", "S", "--", "--help"}, "make: unexpected argument --help"},
         {{"make", "x", "--serial", "S", "--serial", "T"}, "make: unexpected argument x"},
         {{"make", "--serial", "S", "--serial", "T"}, "make: --serial is given twice"},
@@ -696,10 +707,36 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
             "");
         EXPECT_THAT(piped.out, HasSubstr(std::string("\"size\":") + size + ",")) << pipe;
     }
+    // Other input is read on to more than a record however it comes in pieces: a socket of
+    // messages gives one a read, here 1024 bytes, then 10.
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+    const std::string clean = record_with("S", "I") + "0123456789";
+    ASSERT_EQ(::write(ends[1], clean.data(), 1024) + ::write(ends[1], clean.data() + 1024, 10),
+              1034);
+    close(ends[1]);
+    Result pieces =
+        execute({BARCODE_RECORD_PROGRAM, "inspect", "--json", "-"}, "", "", {}, {{ends[0], 0}});
+    close(ends[0]);
+    EXPECT_THAT(pieces.out, StartsWith("{\"file\":\"-\",\"status\":2,\"size\":1025,"));
+    // Standard input is read from where it stands, each time "-" is named, and left open.
+    write("two", std::string(1024, 'x') + record_with("S", "I"));
+    Result rest = execute({"sh", "-c", "{ head -c 1024 >/dev/null; \"$0\" inspect - -; } <two",
+                           BARCODE_RECORD_PROGRAM},
+                          "");
+    EXPECT_EQ(rest.out + rest.err,
+              "-\n  ro.serialno \"S\"\n  ro.isn \"I\"\n-\n  refused: 0 bytes, not 1024" + refused);
+    // Each file is closed once read: 16 files with 12 descriptors.
+    std::vector<std::string> sixteen = {"sh", "-c", "ulimit -n 12 && exec \"$0\" \"$@\"",
+                                        BARCODE_RECORD_PROGRAM, "inspect"};
+    sixteen.resize(sixteen.size() + 16, "clean");
+    Result limited = execute(sixteen, "");
+    EXPECT_EQ(limited.status, 0) << limited.err;
 }
 
 // A failed call or a stop signal at any step of the writing leaves the old file whole and no
-// temporary file. Output that cannot be written is a failure too.
+// temporary file; a signal ignored or blocked from the start stops nothing. Output that cannot
+// be written is a failure too.
 TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
     write("clean", record_with("S", "I"));
     const std::vector<std::string> make = {"make", "--serial", "S", "--isn", "I", "-o", "record"};
@@ -710,6 +747,7 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         std::string fault;  // none: standard output is /dev/full
         int status;
         std::string err;
+        std::string signals = "";  // an option of env(1), which then starts the tool
     } cases[] = {
         {make, "write:28", 2, "barcode-record: make: record: No space left on device\n"},
         {make, "fsync:5", 2, io_error},
@@ -721,6 +759,9 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         {make, "write:-2", 1000 + SIGINT, ""},
         {make, "fsync:-1", 1000 + SIGHUP, ""},
         {make, "close:-15", 1000 + SIGTERM, ""},
+        {make, "write:-3", 1000 + SIGQUIT, ""},
+        {make, "write:-2", 0, "", "--ignore-signal=INT"},
+        {make, "mkstemp:-15", 0, "", "--block-signal=TERM"},
         {{"--help"}, "", 2, full},
         {{"make", "--help"}, "", 2, full},
         {{"inspect", "--help"}, "", 2, full},
@@ -728,16 +769,41 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         {{"inspect", "--json", "clean"}, "", 2, full},
         {{"make", "--serial", "S", "--isn", "I"}, "", 2, full},
     };
+    rlimit core, no_core;  // SIGQUIT leaves no core in the folder
+    getrlimit(RLIMIT_CORE, &core);
+    no_core = {0, core.rlim_max};
+    setrlimit(RLIMIT_CORE, &no_core);
     for (const auto& c : cases) {
         write("record", "kept");
-        Result result =
-            c.fault.empty() ? run(c.args, "", "/dev/full") : run(c.args, "", "", failing(c.fault));
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), BARCODE_RECORD_PROGRAM);
+        if (!c.signals.empty()) {
+            args.insert(args.begin(), {"env", c.signals});
+        }
+        Result result = c.fault.empty() ? execute(args, "", "/dev/full")
+                                        : execute(args, "", "", failing(c.fault));
         EXPECT_EQ(result.status, c.status) << c.fault << c.args[0];
         EXPECT_EQ(result.err, c.err) << c.fault;
-        EXPECT_EQ(read("record"), "kept") << c.fault;
+        EXPECT_EQ(read("record"), c.status == 0 ? record_with("S", "I") : "kept") << c.fault;
         EXPECT_EQ(names(),
                   std::set<std::string>({".stdin", ".stdout", ".stderr", "clean", "record"}));
     }
+    setrlimit(RLIMIT_CORE, &core);
+
+    // Standard output a non-blocking pipe, full as it is read late: the error told is the
+    // failed write's, though nothing is left to flush at the end. The line is longer than the
+    // output buffer.
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
+    const std::string filling(fcntl(ends[1], F_GETPIPE_SZ), 'x');
+    ASSERT_EQ(::write(ends[1], filling.data(), filling.size()), ssize_t(filling.size()));
+    write("record", record_with("S", std::string(772, '\x01')));
+    Result late = execute({BARCODE_RECORD_PROGRAM, "inspect", "--json", "record"}, "", "", {},
+                          {{ends[1], STDOUT_FILENO}});
+    close(ends[0]);
+    close(ends[1]);
+    EXPECT_EQ(late.status, 2);
+    EXPECT_EQ(late.err, "barcode-record: standard output: Resource temporarily unavailable\n");
 }
 
 // The record is first written in the folder of the file it replaces, not in the link's: a

@@ -94,11 +94,7 @@ class Running {
         if (pipe2(ends, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe");
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDERR_FILENO);
-        pid_ = spawn(args, std::move(environment), &actions);
-        posix_spawn_file_actions_destroy(&actions);
+        pid_ = spawn(args, std::move(environment), {{ends[1], STDERR_FILENO}});
         close(ends[1]);
         log_ = fdopen(ends[0], "r");
     }

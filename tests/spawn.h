@@ -1,11 +1,15 @@
 // Starting the built programs from the end-to-end tests.
 #pragma once
 
-#include <spawn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -21,9 +25,14 @@ inline std::vector<std::string> environment_with(const std::string& name, const 
     return env;
 }
 
-// Starts args[0], looked up on PATH when it has no slash.
+// Starts args[0], looked up on PATH when it has no slash, in `dir` if named, with each
+// descriptor of `descriptors` ({this process's, the child's}) as the child's. The child is
+// killed when the test program ends, however it ends (a timeout's SIGKILL too), so that none is
+// left running; strictly, when the thread that started it ends. It starts with no signal
+// ignored or blocked, as a shell's foreground job does, whatever the test program inherited: a
+// background job of a shell inherits SIGINT and SIGQUIT ignored.
 inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env,
-                   const posix_spawn_file_actions_t* actions) {
+                   const std::vector<std::pair<int, int>>& descriptors, const char* dir = nullptr) {
     auto pointers = [](std::vector<std::string>& strings) {
         std::vector<char*> result;
         for (std::string& s : strings) {
@@ -32,9 +41,39 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env,
         result.push_back(nullptr);
         return result;
     };
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0].c_str(), actions, nullptr, pointers(args).data(),
-                     pointers(env).data()) != 0) {
+    std::vector<char*> argv = pointers(args), envp = pointers(env);
+    int told[2];  // the child's errno, if it cannot start
+    if (pipe2(told, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0) {  // only calls that are safe between fork and exec
+        bool ready = prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() == parent;
+        for (int number = 1; number < NSIG; ++number) {
+            signal(number, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (const auto& [from, to] : descriptors) {
+            ready = ready && (from == to ? fcntl(from, F_SETFD, 0) : dup2(from, to)) >= 0;
+        }
+        if (ready && (dir == nullptr || chdir(dir) == 0)) {
+            execvpe(argv[0], argv.data(), envp.data());
+        }
+        int error = errno;
+        ssize_t written = write(told[1], &error, sizeof(error));
+        _exit(written == sizeof(error) ? 127 : 126);
+    }
+    close(told[1]);
+    int error = 0;
+    bool started = pid > 0 && read(told[0], &error, sizeof(error)) == 0;
+    close(told[0]);
+    if (!started) {
+        if (pid > 0) {
+            waitpid(pid, nullptr, 0);
+        }
         throw std::runtime_error("cannot start " + args[0]);
     }
     return pid;
