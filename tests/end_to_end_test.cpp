@@ -191,9 +191,9 @@ TEST_F(Program, AMissingDeviceFolderEndsTheRunAtOnce) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {std::nullopt, "VOSSEL_DEVICE_DIR is not set: it must name the simulated device's folder"},
         {"", "VOSSEL_DEVICE_DIR is empty: it must name the simulated device's folder"},
-        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": no such folder"},
-        {file, "VOSSEL_DEVICE_DIR=" + file + ": not a folder"},
-        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: no such folder"},
+        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": No such file or directory"},
+        {file, "VOSSEL_DEVICE_DIR=" + file + ": Not a directory"},
+        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: Not a directory"},
     };
     for (const auto& [dir, message] : cases) {
         std::vector<std::string> environment = environment_with(DEVICE_DIR, dir.value_or(""));

@@ -1,5 +1,6 @@
-// The stand-in platform libraries' own rules, called directly, for what a run of the program
-// cannot show.
+// The stand-in platform libraries' own rules: called directly, for what a run of the program
+// cannot show; run by the program, for how they end a run on a device that is set up wrong; and
+// read as ELF files, for what they export.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -13,9 +14,14 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/record_bytes.h"
 #include "tests/simulated_device.h"
 
+using ::testing::ElementsAre;
+
 namespace {
+
+const char READY[] = "[system] E/vossel: nvram restore ready!";
 
 // The target release's rules, in order on one device: what each write returns, and what the
 // property then holds. The caller's library refuses long keys and values (-1); the property
@@ -54,6 +60,100 @@ TEST(StandIn, EachLogLineShowsItsBuffer) {
               "[system] E/vossel: message\n[main] E/vossel: message\n[radio] E/vossel: message\n"
               "[events] E/vossel: message\n[crash] E/vossel: message\n[5] E/vossel: message\n"
               "[-1] E/vossel: message\n");
+}
+
+// A device folder without properties/ or nvram/, or with a file in the place of one, is set up
+// wrong: the program's first call ends the run, before the readiness check could miss.
+TEST(StandIn, ADeviceWithoutItsFoldersEndsTheRunAtOnce) {
+    const struct {
+        const char* folder;
+        bool file_in_place;
+        std::string message;
+    } cases[] = {
+        {"properties", false,
+         "No such file or directory: the simulated device keeps its properties"},
+        {"properties", true, "Not a directory: the simulated device keeps its properties"},
+        {"nvram", false, "No such file or directory: the simulated device keeps its NVRAM files"},
+        {"nvram", true, "Not a directory: the simulated device keeps its NVRAM files"},
+    };
+    for (const auto& c : cases) {
+        Device device;
+        fs::remove_all(device.dir() / c.folder);
+        if (c.file_in_place) {
+            device.write(c.folder, "");
+        }
+        Running run(device);
+        EXPECT_EQ(run.finish(), 2) << c.message;
+        EXPECT_THAT(run.log, ElementsAre("stand-in: " + (device.dir() / c.folder).string() + ": " +
+                                         c.message + " there"));
+    }
+}
+
+// A property or layout file that is there but cannot be read is no state of the device but a
+// fault of its setup: named, in the system's words, and the run ends with status 2. That holds
+// for the read-only property whose write the service would drop for the value it holds.
+TEST(StandIn, AFileThatCannotBeReadEndsTheRun) {
+    enum Kind { folder, loop };
+    const struct {
+        const char* file;
+        Kind kind;
+        const char* reason;
+        std::vector<std::string> log_before;
+    } cases[] = {
+        {"properties/nvram_init", folder, "Is a directory", {}},
+        {"properties/nvram_init", loop, "Too many levels of symbolic links", {}},
+        {"properties/ro.serialno", folder, "Is a directory", {READY}},
+        {"nvram/35.layout", folder, "Is a directory", {READY}},
+        {"nvram/35.layout", loop, "Too many levels of symbolic links", {READY}},
+    };
+    for (const auto& c : cases) {
+        Device device;
+        device.write("nvram/35", record_with("SN-1", "ISN-1"));
+        const fs::path file = device.dir() / c.file;
+        fs::remove(file);
+        if (c.kind == folder) {
+            fs::create_directory(file);
+        } else {
+            fs::create_symlink(file.filename(), file);
+        }
+        Running run(device);
+        EXPECT_EQ(run.finish(), 2) << c.file;
+        std::vector<std::string> log = c.log_before;
+        log.push_back("stand-in: " + file.string() + ": " + c.reason);
+        EXPECT_EQ(run.log, log) << c.file;
+        EXPECT_EQ(device.property("ro.isn"), std::nullopt) << c.file;
+    }
+}
+
+// The defined symbols in a library's dynamic symbol table, without their versions.
+std::set<std::string> exports_of(const std::string& library) {
+    FILE* table = popen(("readelf --dyn-syms -W '" + library + "'").c_str(), "r");
+    std::set<std::string> names;
+    char line[512];
+    while (table != nullptr && fgets(line, sizeof(line), table) != nullptr) {
+        std::istringstream fields(line);
+        std::string number, value, size, type, bind, visibility, section, name;
+        fields >> number >> value >> size >> type >> bind >> visibility >> section >> name;
+        if (number.back() == ':' && section != "UND" && (bind == "GLOBAL" || bind == "WEAK")) {
+            names.insert(name.substr(0, name.find('@')));
+        }
+    }
+    EXPECT_TRUE(table != nullptr && pclose(table) == 0) << "readelf " << library;
+    return names;
+}
+
+// Each stand-in is swapped for the device's library: it exports the platform's calls and nothing
+// else. libfile_op, of which the program calls nothing, exports only a mark of the stand-in.
+TEST(StandIn, EachLibraryExportsThePlatformsCallsOnly) {
+    const std::pair<const char*, std::set<std::string>> libraries[] = {
+        {STANDIN_LOG, {"__android_log_buf_print"}},
+        {STANDIN_CUTILS, {"property_get", "property_set"}},
+        {STANDIN_NVRAM, {"NVM_CloseFileDesc", "NVM_GetFileDesc"}},
+        {STANDIN_FILE_OP, {"file_op_stand_in"}},
+    };
+    for (const auto& [library, calls] : libraries) {
+        EXPECT_EQ(exports_of(library), calls) << library;
+    }
 }
 
 }  // namespace
