@@ -1,7 +1,6 @@
 // The stand-in platform libraries' own rules: called directly, for what a run of the program
 // cannot show; run by the program, for how they end a run on a device that is set up wrong; and
 // read as ELF files, for what they export.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,8 +15,6 @@
 #include "platform/platform.h"
 #include "tests/record_bytes.h"
 #include "tests/simulated_device.h"
-
-using ::testing::ElementsAre;
 
 namespace {
 
@@ -62,66 +59,51 @@ TEST(StandIn, EachLogLineShowsItsBuffer) {
               "[-1] E/vossel: message\n");
 }
 
-// A device folder without properties/ or nvram/, or with a file in the place of one, is set up
-// wrong: the program's first call ends the run, before the readiness check could miss.
-TEST(StandIn, ADeviceWithoutItsFoldersEndsTheRunAtOnce) {
+// A device set up wrong ends the run with status 2 and one message, which names the path and
+// gives the system's reason. A folder of the device missing, or a file in its place, ends it at
+// the first call, before the readiness check could miss; a property or layout file that is there
+// but cannot be read ends it when it is read: a "ro." property too, when its write would give
+// way to the value it holds.
+TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
+    enum Kind { missing, file, folder, loop };
+    const std::string keeps = ": the simulated device keeps its ";
     const struct {
-        const char* folder;
-        bool file_in_place;
-        std::string message;
-    } cases[] = {
-        {"properties", false,
-         "No such file or directory: the simulated device keeps its properties"},
-        {"properties", true, "Not a directory: the simulated device keeps its properties"},
-        {"nvram", false, "No such file or directory: the simulated device keeps its NVRAM files"},
-        {"nvram", true, "Not a directory: the simulated device keeps its NVRAM files"},
-    };
-    for (const auto& c : cases) {
-        Device device;
-        fs::remove_all(device.dir() / c.folder);
-        if (c.file_in_place) {
-            device.write(c.folder, "");
-        }
-        Running run(device);
-        EXPECT_EQ(run.finish(), 2) << c.message;
-        EXPECT_THAT(run.log, ElementsAre("stand-in: " + (device.dir() / c.folder).string() + ": " +
-                                         c.message + " there"));
-    }
-}
-
-// A property or layout file that is there but cannot be read is no state of the device but a
-// fault of its setup: named, in the system's words, and the run ends with status 2. That holds
-// for the read-only property whose write the service would drop for the value it holds.
-TEST(StandIn, AFileThatCannotBeReadEndsTheRun) {
-    enum Kind { folder, loop };
-    const struct {
-        const char* file;
+        const char* path;
         Kind kind;
-        const char* reason;
-        std::vector<std::string> log_before;
-    } cases[] = {
-        {"properties/nvram_init", folder, "Is a directory", {}},
-        {"properties/nvram_init", loop, "Too many levels of symbolic links", {}},
-        {"properties/ro.serialno", folder, "Is a directory", {READY}},
-        {"nvram/35.layout", folder, "Is a directory", {READY}},
-        {"nvram/35.layout", loop, "Too many levels of symbolic links", {READY}},
+        bool ready_first;
+        std::string reason;
+    } faults[] = {
+        {"properties", missing, false, "No such file or directory" + keeps + "properties there"},
+        {"properties", file, false, "Not a directory" + keeps + "properties there"},
+        {"nvram", missing, false, "No such file or directory" + keeps + "NVRAM files there"},
+        {"nvram", file, false, "Not a directory" + keeps + "NVRAM files there"},
+        {"properties/nvram_init", folder, false, "Is a directory"},
+        {"properties/nvram_init", loop, false, "Too many levels of symbolic links"},
+        {"properties/ro.serialno", folder, true, "Is a directory"},
+        {"nvram/35.layout", folder, true, "Is a directory"},
+        {"nvram/35.layout", loop, true, "Too many levels of symbolic links"},
     };
-    for (const auto& c : cases) {
+    for (const auto& fault : faults) {
         Device device;
         device.write("nvram/35", record_with("SN-1", "ISN-1"));
-        const fs::path file = device.dir() / c.file;
-        fs::remove(file);
-        if (c.kind == folder) {
-            fs::create_directory(file);
-        } else {
-            fs::create_symlink(file.filename(), file);
+        const fs::path path = device.dir() / fault.path;
+        fs::remove_all(path);
+        if (fault.kind == file) {
+            device.write(fault.path, "");
+        } else if (fault.kind == folder) {
+            fs::create_directory(path);
+        } else if (fault.kind == loop) {
+            fs::create_symlink(path.filename(), path);
         }
         Running run(device);
-        EXPECT_EQ(run.finish(), 2) << c.file;
-        std::vector<std::string> log = c.log_before;
-        log.push_back("stand-in: " + file.string() + ": " + c.reason);
-        EXPECT_EQ(run.log, log) << c.file;
-        EXPECT_EQ(device.property("ro.isn"), std::nullopt) << c.file;
+        EXPECT_EQ(run.finish(), 2) << fault.path;
+        std::vector<std::string> log;
+        if (fault.ready_first) {
+            log.push_back(READY);
+        }
+        log.push_back("stand-in: " + path.string() + ": " + fault.reason);
+        EXPECT_EQ(run.log, log) << fault.path;
+        EXPECT_EQ(device.property("ro.isn"), std::nullopt) << fault.path;
     }
 }
 
