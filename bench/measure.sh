@@ -6,13 +6,35 @@
 # a Markdown table.
 # usage: measure.sh PROGRAM DEVICE_DIR [RUNS]   e.g. bench/measure.sh build/host/bin/vossel examples/device
 set -euo pipefail
-program=${1:-}
-example=${2:-}
-runs=${3:-200}
-if [ ! -x "$program" ] || [ ! -d "$example" ] || [[ ! $runs =~ ^[1-9][0-9]*$ ]]; then
-    echo "usage: $0 PROGRAM DEVICE_DIR [RUNS]: an executable, a device folder, a count" >&2
-    exit 2
+usage="usage: $0 PROGRAM DEVICE_DIR [RUNS]"
+if [ "${1:-}" = --help ]; then
+    cat <<HELP
+$usage
+Measures whole runs of PROGRAM against fresh copies of DEVICE_DIR, a ready simulated device
+folder with properties/ and nvram/: the median wall time of RUNS runs (200 by default), the
+instructions of one run, its peak RSS and its heap allocations, as a Markdown table. Needs
+valgrind and /usr/bin/time.
+  e.g. $0 build/host/bin/vossel examples/device
+HELP
+    exit 0
 fi
+# A mistake: what is wrong, then the usage; status 2.
+fail() {
+    echo "$0: $1" >&2
+    echo "$usage (--help for more)" >&2
+    exit 2
+}
+[ $# -ge 2 ] && [ $# -le 3 ] || fail "expected 2 or 3 arguments, got $#"
+program=$1
+example=$2
+runs=${3:-200}
+[ -e "$program" ] || fail "$program: no such program"
+[ -f "$program" ] && [ -x "$program" ] || fail "$program: not an executable program"
+[ -e "$example" ] || fail "$example: no such folder"
+[ -d "$example" ] || fail "$example: not a folder"
+[ -d "$example/properties" ] && [ -d "$example/nvram" ] ||
+    fail "$example: not a simulated device (it holds properties/ and nvram/)"
+[[ $runs =~ ^[1-9][0-9]*$ ]] || fail "$runs: not a number of runs (a whole number from 1)"
 command -v valgrind >/dev/null || { echo "$0: needs valgrind (apt-get install valgrind)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "$0: needs /usr/bin/time (apt-get install time)" >&2; exit 2; }
 

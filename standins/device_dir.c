@@ -7,37 +7,71 @@
 #include <string.h>
 #include <sys/stat.h>
 
-// A device that is not there cannot be played: without this check, a mistyped folder would read
-// as a device whose restore never finishes and whose NVRAM file is missing. Every call that
-// reaches the device comes through here, so the run ends at the program's first such call,
-// whichever it is.
+// The folders of a simulated device, and what each holds.
+static const struct {
+    const char* name;
+    const char* note;
+} FOLDERS[] = {
+    {"properties", "the simulated device keeps its properties there"},
+    {"nvram", "the simulated device keeps its NVRAM files there"},
+};
+
+void setup_fault(const char* path, int error, const char* note) {
+    fprintf(stderr, "stand-in: %s: %s%s%s\n", path, strerror(error), note ? ": " : "",
+            note ? note : "");
+    exit(SETUP_FAULT_STATUS);
+}
+
+// 0 when path names a directory; otherwise why not, as an errno value.
+static int directory_error(const char* path) {
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        return errno;
+    }
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+// A device that is not there, or only partly, cannot be played: without this check, a mistyped
+// folder would read as a device whose restore never finishes and whose NVRAM file is missing.
+// Every call that reaches the device comes through here, so the run ends at the program's first
+// such call, whichever it is.
 static const char* checked_device_dir(void) {
     const char* dir = getenv(DEVICE_DIR_VARIABLE);
-    struct stat st;
     if (dir == NULL || dir[0] == '\0') {
         fprintf(stderr, "stand-in: %s is %s: it must name the simulated device's folder\n",
                 DEVICE_DIR_VARIABLE, dir == NULL ? "not set" : "empty");
-    } else if (stat(dir, &st) != 0) {
-        const char* reason =
-            errno == ENOENT || errno == ENOTDIR ? "no such folder" : strerror(errno);
-        fprintf(stderr, "stand-in: %s=%s: %s\n", DEVICE_DIR_VARIABLE, dir, reason);
-    } else if (!S_ISDIR(st.st_mode)) {
-        fprintf(stderr, "stand-in: %s=%s: not a folder\n", DEVICE_DIR_VARIABLE, dir);
-    } else {
-        return dir;
+        exit(SETUP_FAULT_STATUS);
     }
-    exit(DEVICE_DIR_MISSING_STATUS);
+    int error = directory_error(dir);
+    if (error != 0) {
+        fprintf(stderr, "stand-in: %s=%s: %s\n", DEVICE_DIR_VARIABLE, dir, strerror(error));
+        exit(SETUP_FAULT_STATUS);
+    }
+    return dir;
 }
 
 int device_path(char* path, size_t size, const char* format, ...) {
     const char* dir = checked_device_dir();
-    int prefix = snprintf(path, size, "%s/", dir);
-    if (prefix < 0 || (size_t)prefix >= size) {
+    int written = snprintf(path, size, "%s/", dir);
+    if (written < 0 || (size_t)written >= size) {
         return -1;
+    }
+    size_t prefix = (size_t)written;
+    // Each folder is looked up in the caller's buffer, behind the prefix that is there already.
+    for (size_t i = 0; i < sizeof(FOLDERS) / sizeof(FOLDERS[0]); ++i) {
+        size_t length = strlen(FOLDERS[i].name);
+        if (length >= size - prefix) {
+            return -1;
+        }
+        memcpy(path + prefix, FOLDERS[i].name, length + 1);
+        int error = directory_error(path);
+        if (error != 0) {
+            setup_fault(path, error, FOLDERS[i].note);
+        }
     }
     va_list args;
     va_start(args, format);
-    int rest = vsnprintf(path + prefix, size - (size_t)prefix, format, args);
+    int rest = vsnprintf(path + prefix, size - prefix, format, args);
     va_end(args);
-    return rest < 0 || (size_t)rest >= size - (size_t)prefix ? -1 : 0;
+    return rest < 0 || (size_t)rest >= size - prefix ? -1 : 0;
 }

@@ -57,11 +57,15 @@ static int read_layout(int file_lid, int fd, int* size, int* count, int* close_f
         return -1;
     }
     // Read with plain calls, not stdio, so that nothing here allocates: a run's heap stays the
-    // program's own.
+    // program's own. A layout that is there but cannot be read (a folder in its place, an I/O
+    // error) plays no state of the file: it is a fault of the simulated device, named, and the
+    // run ends.
     int layout = open(path, O_RDONLY | O_CLOEXEC);
-    if (layout < 0) {
+    if (layout < 0 && errno != ENOENT) {
+        setup_fault(path, errno, NULL);
+    } else if (layout < 0) {
         struct stat st;
-        if (errno != ENOENT || fstat(fd, &st) != 0 || st.st_size > INT_MAX) {
+        if (fstat(fd, &st) != 0 || st.st_size > INT_MAX) {
             return -1;
         }
         *size = (int)st.st_size;
@@ -72,6 +76,9 @@ static int read_layout(int file_lid, int fd, int* size, int* count, int* close_f
 
     char line[64];
     ssize_t length = read(layout, line, sizeof(line) - 1);
+    if (length < 0) {
+        setup_fault(path, errno, NULL);
+    }
     close(layout);
     line[length > 0 ? length : 0] = '\0';
     if (length <= 0 || parse_layout(line, size, count, close_fails) != 0) {

@@ -32,17 +32,24 @@ static int property_path(char* path, size_t size, const char* key) {
 }
 
 // Reads a stored value into value (PROPERTY_VALUE_MAX bytes); returns its length, or -1 when the
-// property is unset. A value longer than the platform allows is cut to the longest it allows.
+// property is unset. A value longer than the platform allows is cut to the longest it allows. A
+// file that is there but cannot be read (a folder in its place, an I/O error) is no value of any
+// kind but a fault of the simulated device: it is named, and the run ends.
 static int read_value(const char* path, char* value) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    if (fd < 0 && errno == ENOENT) {
         return -1;
+    } else if (fd < 0) {
+        setup_fault(path, errno, NULL);
     }
     char stored[PROPERTY_VALUE_MAX + 1];  // room for the longest value and its newline
     size_t length = 0;
-    ssize_t n;
+    ssize_t n = 0;
     while (length < sizeof(stored) && (n = read(fd, stored + length, sizeof(stored) - length)) > 0) {
         length += (size_t)n;
+    }
+    if (n < 0) {
+        setup_fault(path, errno, NULL);
     }
     close(fd);
 
@@ -106,11 +113,19 @@ int property_set(const char* key, const char* value) {
     written = close(fd) == 0 && written;
 
     int done = 0;
+    int dropped = 0;
     if (written && strncmp(key, READ_ONLY_PREFIX, sizeof(READ_ONLY_PREFIX) - 1) == 0) {
-        done = link(temp, path) == 0 || errno == EEXIST;
+        done = link(temp, path) == 0;
+        dropped = !done && errno == EEXIST;
     } else if (written) {
         done = rename(temp, path) == 0;
     }
     unlink(temp);
+    if (dropped) {
+        // The write gives way to the value there, which must be one: a file that cannot be read
+        // holds none.
+        char stored[PROPERTY_VALUE_MAX];
+        done = read_value(path, stored) >= 0;
+    }
     return done ? 0 : -1;
 }

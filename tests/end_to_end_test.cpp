@@ -1,9 +1,8 @@
 // The program as built, run against the stand-in platform libraries with a device directory of
-// the test's own; and the stand-ins' own rules, where the program's run cannot show them.
+// the test's own.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,128 +11,20 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/platform.h"
 #include "tests/record_bytes.h"
-#include "tests/spawn.h"
+#include "tests/simulated_device.h"
 
 using ::testing::ElementsAre;
-namespace fs = std::filesystem;
 
 namespace {
 
 const char READY[] = "[system] E/vossel: nvram restore ready!";
 const char NOT_READY[] = "[system] E/vossel: nvram restore not ready!";
 const char BAD_COUNT[] = "[system] E/vossel: error:unexpected record num";
-const char DEVICE_DIR[] = "VOSSEL_DEVICE_DIR";
-
-// A device directory: properties/ and nvram/, as the stand-ins read them. Its NVRAM restore has
-// finished: "nvram_init" reads "Ready".
-class Device {
-  public:
-    Device() {
-        std::string pattern = (fs::temp_directory_path() / "vossel-device-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        fs::create_directory(dir_ / "properties");
-        fs::create_directory(dir_ / "nvram");
-        write("properties/nvram_init", "Ready\n");
-    }
-    ~Device() { fs::remove_all(dir_); }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
-
-    const fs::path& dir() const { return dir_; }
-
-    void write(const fs::path& name, const std::string& content) const {
-        std::ofstream(dir_ / name, std::ios::binary) << content;
-    }
-
-    std::optional<std::string> property(const std::string& name) const {
-        std::ifstream file(dir_ / "properties" / name, std::ios::binary);
-        if (!file) {
-            return std::nullopt;
-        }
-        std::string value((std::istreambuf_iterator<char>(file)), {});
-        EXPECT_FALSE(value.empty() || value.back() != '\n') << name << " is not one value line";
-        return value.substr(0, value.size() - 1);
-    }
-
-    std::set<std::string> property_names() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_ / "properties")) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
-  private:
-    fs::path dir_;
-};
-
-// The program running against a device, its log read line by line from its standard error.
-class Running {
-  public:
-    explicit Running(const Device& device)
-        : Running(environment_with(DEVICE_DIR, device.dir().string())) {}
-
-    explicit Running(std::vector<std::string> environment) {
-        std::vector<std::string> args;
-        std::stringstream emulator(VOSSEL_EMULATOR);
-        for (std::string word; std::getline(emulator, word, ' ');) {
-            if (!word.empty()) {
-                args.push_back(word);
-            }
-        }
-        args.push_back(VOSSEL_PROGRAM);
-        int ends[2];
-        if (pipe2(ends, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        pid_ = spawn(args, std::move(environment), {{ends[1], STDERR_FILENO}});
-        close(ends[1]);
-        log_ = fdopen(ends[0], "r");
-    }
-
-    ~Running() {
-        if (log_ != nullptr) {
-            finish();
-        }
-    }
-
-    // The next line of the log, without its newline; nullopt once the program has closed it.
-    std::optional<std::string> next_line() {
-        char* line = nullptr;
-        size_t capacity = 0;
-        ssize_t length = getline(&line, &capacity, log_);
-        std::optional<std::string> result;
-        if (length >= 0) {
-            result = std::string(line, length > 0 && line[length - 1] == '\n' ? length - 1 : length);
-        }
-        free(line);
-        return result;
-    }
-
-    // Reads the rest of the log and returns the exit status.
-    int finish() {
-        while (auto line = next_line()) {
-            log.push_back(*line);
-        }
-        fclose(log_);
-        log_ = nullptr;
-        return wait_for(pid_);
-    }
-
-    std::vector<std::string> log;
-
-  private:
-    pid_t pid_ = -1;
-    FILE* log_ = nullptr;
-};
 
 class Program : public ::testing::Test {
   protected:
@@ -300,9 +191,9 @@ TEST_F(Program, AMissingDeviceFolderEndsTheRunAtOnce) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {std::nullopt, "VOSSEL_DEVICE_DIR is not set: it must name the simulated device's folder"},
         {"", "VOSSEL_DEVICE_DIR is empty: it must name the simulated device's folder"},
-        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": no such folder"},
-        {file, "VOSSEL_DEVICE_DIR=" + file + ": not a folder"},
-        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: no such folder"},
+        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": No such file or directory"},
+        {file, "VOSSEL_DEVICE_DIR=" + file + ": Not a directory"},
+        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: Not a directory"},
     };
     for (const auto& [dir, message] : cases) {
         std::vector<std::string> environment = environment_with(DEVICE_DIR, dir.value_or(""));
@@ -313,45 +204,6 @@ TEST_F(Program, AMissingDeviceFolderEndsTheRunAtOnce) {
         EXPECT_EQ(run.finish(), 2) << message;
         EXPECT_THAT(run.log, ElementsAre("stand-in: " + message));
     }
-}
-
-// The target release's rules, in order on one device: what each write returns, and what the
-// property then holds. The caller's library refuses long keys and values (-1); the property
-// service drops a second write to a "ro." property, and nobody is told (0).
-TEST(StandIn, PropertyWritesAsTheTargetReleasePlaysThem) {
-    Device device;
-    device.write("properties/ro.empty", "\n");
-    setenv(DEVICE_DIR, device.dir().c_str(), 1);
-    const std::string key = "ro." + std::string(PROPERTY_KEY_MAX - 4, 'k');
-    const std::string longest(PROPERTY_VALUE_MAX - 1, 'v'), too_long(PROPERTY_VALUE_MAX, 'v');
-    const struct {
-        std::string key, value;
-        int result;
-        std::optional<std::string> stored;
-    } writes[] = {
-        {"ro.serialno", "FIRST", 0, "FIRST"}, {"ro.serialno", "SECOND", 0, "FIRST"},
-        {"ro.empty", "SET", 0, ""},           {"persist.x", "FIRST", 0, "FIRST"},
-        {"persist.x", "SECOND", 0, "SECOND"}, {"ro.isn", too_long, -1, std::nullopt},
-        {"ro.isn", longest, 0, longest},      {key, "v", 0, "v"},
-        {key + "k", "v", -1, std::nullopt},
-    };
-    for (const auto& write : writes) {
-        EXPECT_EQ(property_set(write.key.c_str(), write.value.c_str()), write.result) << write.key;
-        EXPECT_EQ(device.property(write.key), write.stored) << write.key;
-    }
-    unsetenv(DEVICE_DIR);
-}
-
-// Each buffer shows its name, any other id its number.
-TEST(StandIn, EachLogLineShowsItsBuffer) {
-    ::testing::internal::CaptureStderr();
-    for (int buffer : {3, 0, 1, 2, 4, 5, -1}) {
-        __android_log_buf_print(buffer, ANDROID_LOG_ERROR, "vossel", "message\n");
-    }
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "[system] E/vossel: message\n[main] E/vossel: message\n[radio] E/vossel: message\n"
-              "[events] E/vossel: message\n[crash] E/vossel: message\n[5] E/vossel: message\n"
-              "[-1] E/vossel: message\n");
 }
 
 }  // namespace
