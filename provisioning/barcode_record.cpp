@@ -1,5 +1,6 @@
 // Loading the barcode record from NVRAM.
 #include "platform/platform.h"
+#include "provisioning/log_messages.h"
 #include "provisioning/system_log.h"
 #include "provisioning/vossel.h"
 
@@ -8,9 +9,6 @@ unsigned char barcode_record[BARCODE_RECORD_SIZE];
 static_assert(sizeof(barcode_record) ==
                   static_cast<size_t>(BARCODE_RECORD_SIZE) * BARCODE_RECORD_COUNT,
               "one read fills the record buffer with the whole file");
-
-// Other tools grep the log for this text: keep it byte for byte, typo included.
-static const char MSG_CLOSE_FAILED[] = "clsoe file fail \n";
 
 // Opened for reading: the library's truth value for that.
 static const int NVRAM_OPEN_FOR_READ = 1;

@@ -8,5 +8,6 @@ static const char MSG_NVRAM_NOT_READY[] = "nvram restore not ready!\n";
 static const char MSG_BAD_RECORD_COUNT[] = "error:unexpected record num";
 static const char MSG_BAD_RECORD_SIZE[] = "error:unexpected record size";
 static const char MSG_READ_FAILED[] = "error:read barcode fail!/n";
+static const char MSG_CLOSE_FAILED[] = "clsoe file fail \n";
 
 #endif
