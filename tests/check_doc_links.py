@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""Fails when a relative link in the documentation names no file or folder of the repository.
+
+usage: check_doc_links.py ROOT         checks ROOT/README.md and ROOT/docs/*.md
+       check_doc_links.py --self-test  checks the checker on documents made for it
+
+A link is a Markdown inline link or image, [text](target), or a reference definition,
+[label]: target. Links with a scheme (https:, mailto:) and links to an anchor of the same
+document are not checked; the anchor and query of a relative link are dropped. Text inside code
+spans and fenced code blocks is not Markdown, so it holds no links.
+"""
+import os
+import re
+import sys
+import tempfile
+
+FENCE = re.compile(r"^ {0,3}(`{3,}|~{3,})")
+CODE_SPAN = re.compile(r"(`+).*?\1")
+INLINE = re.compile(r"!?\[[^\]]*\]\(\s*<?([^)\s>]*)>?(?:\s+[\"'(][^)]*)?\)")
+DEFINITION = re.compile(r"^ {0,3}\[[^\]]+\]:\s*<?(\S*?)>?(?:\s.*)?$")
+SCHEME = re.compile(r"^[A-Za-z][A-Za-z0-9+.-]*:")
+
+
+def links(text):
+    """Yields (line number, target) for each link outside code."""
+    fence = None
+    for number, line in enumerate(text.splitlines(), 1):
+        opening = FENCE.match(line)
+        if fence:
+            if opening and opening.group(1)[0] == fence[0] and len(opening.group(1)) >= len(fence):
+                fence = None
+            continue
+        if opening:
+            fence = opening.group(1)
+            continue
+        line = CODE_SPAN.sub("", line)
+        definition = DEFINITION.match(line)
+        if definition:
+            yield number, definition.group(1)
+            continue
+        for match in INLINE.finditer(line):
+            yield number, match.group(1)
+
+
+def problems(root, names):
+    """The broken links of the named documents, as "name:line: target: why" lines."""
+    root = os.path.realpath(root)
+    found = []
+    for name in names:
+        with open(os.path.join(root, name), encoding="utf-8") as document:
+            text = document.read()
+        folder = os.path.dirname(os.path.join(root, name))
+        for number, target in links(text):
+            path = re.split(r"[#?]", target, maxsplit=1)[0]
+            if not path or SCHEME.match(target):
+                continue
+            if path.startswith("/"):
+                why = "not a relative link"
+            else:
+                resolved = os.path.realpath(os.path.join(folder, path))
+                if os.path.commonpath([root, resolved]) != root:
+                    why = "outside the repository"
+                elif not os.path.exists(resolved):
+                    why = "no such file or folder"
+                else:
+                    continue
+            found.append(f"{name}:{number}: {target}: {why}")
+    return found
+
+
+def documents(root):
+    docs = os.path.join(root, "docs")
+    names = ["README.md"]
+    if os.path.isdir(docs):
+        names += sorted("docs/" + n for n in os.listdir(docs) if n.endswith(".md"))
+    return names
+
+
+def self_test():
+    """Each case: a document's text, and the problems it must give."""
+    cases = [
+        ("[a](docs/b.md) [c](docs/) [d](docs/b.md#part) ![e](docs/b.md?x) <https://x.org/y>", []),
+        ("[a](https://example.org/none) [b](mailto:a@b.c) [c](#anchor)", []),
+        ("[a](docs/nothing.md)", ["README.md:1: docs/nothing.md: no such file or folder"]),
+        ("x\n[a](<docs/b.md> \"title\") [b](none.md 'title')",
+         ["README.md:2: none.md: no such file or folder"]),
+        ("[ref]: docs/missing.md\n[ok]: docs/b.md \"title\"",
+         ["README.md:1: docs/missing.md: no such file or folder"]),
+        ("`[a](none.md)` and\n```sh\n[b](none.md)\n```\n[c](none.md)",
+         ["README.md:5: none.md: no such file or folder"]),
+        ("[a](../outside.md) [b](/etc/hostname)",
+         ["README.md:1: ../outside.md: outside the repository",
+          "README.md:1: /etc/hostname: not a relative link"]),
+    ]
+    failures = 0
+    with tempfile.TemporaryDirectory() as work:
+        root = os.path.join(work, "repository")
+        os.makedirs(os.path.join(root, "docs"))
+        open(os.path.join(root, "docs", "b.md"), "w").close()
+        open(os.path.join(work, "outside.md"), "w").close()
+        for text, expected in cases:
+            with open(os.path.join(root, "README.md"), "w", encoding="utf-8") as readme:
+                readme.write(text + "\n")
+            got = problems(root, ["README.md"])
+            if got != expected:
+                print(f"for {text!r}\n  expected {expected}\n  got      {got}")
+                failures += 1
+        # A link of a page in docs/ is relative to that page's folder; every page is checked.
+        with open(os.path.join(root, "README.md"), "w", encoding="utf-8") as readme:
+            readme.write("[a](docs/c.md)\n")
+        with open(os.path.join(root, "docs", "c.md"), "w", encoding="utf-8") as page:
+            page.write("[a](b.md) [b](../README.md) [c](docs/b.md)\n")
+        got = problems(root, documents(root))
+        expected = ["docs/c.md:1: docs/b.md: no such file or folder"]
+        if got != expected:
+            print(f"for docs/c.md\n  expected {expected}\n  got      {got}")
+            failures += 1
+    return 1 if failures else 0
+
+
+def main(arguments):
+    if arguments == ["--self-test"]:
+        return self_test()
+    if len(arguments) != 1 or arguments[0].startswith("-"):
+        print("usage: check_doc_links.py ROOT | --self-test", file=sys.stderr)
+        return 2
+    found = problems(arguments[0], documents(arguments[0]))
+    for problem in found:
+        print(problem)
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
