@@ -16,7 +16,7 @@ foreach(name IN ITEMS log cutils nvram file_op)
         set(device_log log)
     else()
         message(FATAL_ERROR "${device_${name}} is missing: adb pull /system/lib/lib${name}.so "
-            "from the device into VOSSEL_DEVICE_LIBS (see README, \"The device builds\")")
+            "from the device into VOSSEL_DEVICE_LIBS (see docs/integration.md)")
     endif()
 endforeach()
 # The log call must be in the liblog that is linked: the stubs of NDK releases before 2018
