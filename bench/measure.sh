@@ -18,22 +18,12 @@ valgrind and /usr/bin/time.
 HELP
     exit 0
 fi
-# A mistake: what is wrong, then the usage; status 2.
-fail() {
-    echo "$0: $1" >&2
-    echo "$usage (--help for more)" >&2
-    exit 2
-}
+. "$(dirname "$0")/../examples/arguments.sh"
 [ $# -ge 2 ] && [ $# -le 3 ] || fail "expected 2 or 3 arguments, got $#"
 program=$1
 example=$2
 runs=${3:-200}
-[ -e "$program" ] || fail "$program: no such program"
-[ -f "$program" ] && [ -x "$program" ] || fail "$program: not an executable program"
-[ -e "$example" ] || fail "$example: no such folder"
-[ -d "$example" ] || fail "$example: not a folder"
-[ -d "$example/properties" ] && [ -d "$example/nvram" ] ||
-    fail "$example: not a simulated device (it holds properties/ and nvram/)"
+check_program_and_device "$program" "$example"
 [[ $runs =~ ^[1-9][0-9]*$ ]] || fail "$runs: not a number of runs (a whole number from 1)"
 command -v valgrind >/dev/null || { echo "$0: needs valgrind (apt-get install valgrind)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "$0: needs /usr/bin/time (apt-get install time)" >&2; exit 2; }

@@ -11,21 +11,11 @@ if [ "${1:-}" = --help ]; then
     echo "the properties it published. The copy is removed afterwards."
     exit 0
 fi
-# A mistake: what is wrong, then the usage; status 2.
-fail() {
-    echo "$0: $1" >&2
-    echo "$usage (--help for more)" >&2
-    exit 2
-}
+. "$(dirname "$0")/arguments.sh"
 [ $# -eq 2 ] || fail "expected 2 arguments, got $#"
 program=$1
 example=$2
-[ -e "$program" ] || fail "$program: no such program"
-[ -f "$program" ] && [ -x "$program" ] || fail "$program: not an executable program"
-[ -e "$example" ] || fail "$example: no such folder"
-[ -d "$example" ] || fail "$example: not a folder"
-[ -d "$example/properties" ] && [ -d "$example/nvram" ] ||
-    fail "$example: not a simulated device (it holds properties/ and nvram/)"
+check_program_and_device "$program" "$example"
 
 device=$(mktemp -d "${TMPDIR:-/tmp}/vossel-demo-XXXXXX")
 trap 'rm -rf "$device"' EXIT
