@@ -20,6 +20,7 @@
 
 #include "tests/record_bytes.h"
 #include "tests/spawn.h"
+#include "tests/temporary_folder.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -59,12 +60,6 @@ struct Result {
 
 class BarcodeRecord : public ::testing::Test {
   protected:
-    BarcodeRecord() {
-        std::string pattern = (fs::temp_directory_path() / "barcode-record-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-    }
-    ~BarcodeRecord() override { fs::remove_all(dir_); }
-
     fs::path path(const std::string& name) const { return dir_ / name; }
 
     void write(const std::string& name, const std::string& bytes) const {
@@ -135,7 +130,8 @@ class BarcodeRecord : public ::testing::Test {
     }
 
   private:
-    fs::path dir_;
+    TemporaryFolder folder_{"barcode-record"};
+    const fs::path& dir_ = folder_.path();
 };
 
 TEST_F(BarcodeRecord, MadeRecordsInspectAsTheyWereMade) {
