@@ -1,7 +1,7 @@
 #!/bin/sh
-# Writes the fuzzer's seed corpus: one input for each way an NVRAM file can end a run. Each is a
-# flags byte, the reported record size and count (little-endian), then the delivered bytes; the
-# records come from barcode-record.
+# Writes the seed corpus of program_fuzzer: one input for each way an NVRAM file can end a run.
+# Each is a flags byte, the reported record size and count (little-endian), then the delivered
+# bytes; the records come from barcode-record.
 # usage: make-corpus.sh BARCODE_RECORD_TOOL CORPUS_DIR
 set -eu
 if [ $# -ne 2 ]; then

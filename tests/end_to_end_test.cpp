@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,86 +32,107 @@ class Program : public ::testing::Test {
     Device device;
 };
 
+// What the record holds is published, and the run ends with success even where the property
+// service refuses a write. Bytes from 0x80 up survive the trip through the C libraries both
+// ways: dropped from the serial, published unchanged in the ISN.
 TEST_F(Program, PublishesTheRecordsIdentity) {
-    const std::string isn = "ISN 2026/000042 \xc3\xa9";
-    device.write("nvram/35", record_with("SN-0042 A/B", isn));
-    Running run(device);
-    EXPECT_EQ(run.finish(), 0);
-    EXPECT_THAT(run.log, ElementsAre(READY));
-    EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
-    EXPECT_EQ(device.property("ro.isn"), isn);
-}
-
-// Bytes from 0x80 up survive the trip through the C libraries both ways: dropped from the serial,
-// published unchanged in the ISN.
-TEST_F(Program, PublishesBytesFrom0x80UpAsStored) {
-    std::string isn;
-    for (int value = 0xff; isn.size() < 91; --value) {
-        isn += static_cast<char>(value);
+    std::string high;
+    for (int value = 0xff; high.size() < 91; --value) {
+        high += static_cast<char>(value);
     }
-    device.write("nvram/35", record_with("\x80S\xffN\xe9-\xc3\xa9"
-                                         "7",
-                                         isn));
-    Running run(device);
-    EXPECT_EQ(run.finish(), 0);
-    EXPECT_THAT(run.log, ElementsAre(READY));
-    EXPECT_EQ(device.property("ro.serialno"), "SN7");
-    EXPECT_EQ(device.property("ro.isn"), isn);
+    const struct {
+        const char* set_at_boot;  // "ro.serialno", as init sets it; none: unset
+        std::string serial, isn;
+        std::optional<std::string> serialno, published_isn;
+    } cases[] = {
+        {nullptr, "SN-0042 A/B", "ISN 2026/000042 \xc3\xa9", "SN0042AB", "ISN 2026/000042 \xc3\xa9"},
+        {nullptr,
+         "\x80S\xffN\xe9-\xc3\xa9"
+         "7",
+         high, "SN7", high},
+        // The ISN longer than a property value may be, and the longest.
+        {"FROMBOOT\n", "SN-0042", std::string(92, 'i'), "FROMBOOT", std::nullopt},
+        {nullptr, "SN-0042", std::string(91, 'i'), "SN0042", std::string(91, 'i')},
+    };
+    for (const auto& c : cases) {
+        Device device;
+        if (c.set_at_boot != nullptr) {
+            device.write("properties/ro.serialno", c.set_at_boot);
+        }
+        device.write("nvram/35", record_with(c.serial, c.isn));
+        Running run(device);
+        EXPECT_EQ(run.finish(), 0) << c.serial;
+        EXPECT_THAT(run.log, ElementsAre(READY)) << c.serial;
+        EXPECT_EQ(device.property("ro.serialno"), c.serialno) << c.serial;
+        EXPECT_EQ(device.property("ro.isn"), c.published_isn) << c.serial;
+    }
 }
 
-TEST_F(Program, EachLoadFailureEndsWith255AndPublishesNothing) {
-    const std::string record = record_with("SN1", "ISN1");
-    // A directory stands for an NVRAM file that opens but cannot be read.
+// Each fault of the NVRAM file as the log tells it. A load failure ends the run with 255 and its
+// one message, and publishes nothing; a directory stands for a file that opens but cannot be
+// read. The layout's third word fails the close: the program says so and publishes all the same.
+// A layout that is not "<size> <count> [close-fails]" is named, and plays a file that cannot be
+// opened.
+TEST_F(Program, EachFaultOfTheNvramFileIsLogged) {
+    const std::string record = record_with("SN1", "ISN1"), other = record_with("SN-1", "ISN-1");
+    const std::string closed = "[system] E/vossel: clsoe file fail ", named = "(named)";
     enum Data { none, directory, bytes };
     const struct {
         const char* what;
         std::optional<std::string> layout;
         Data kind;
         std::string data;
-        const char* message;
-    } failures[] = {
-        {"no NVRAM file", std::nullopt, none, "", BAD_COUNT},
-        {"two records", "1024 2\n", bytes, record + record, BAD_COUNT},
-        {"a short record", std::nullopt, bytes, record.substr(0, 512),
-         "[system] E/vossel: error:unexpected record size"},
-        {"a file shorter than its layout", "1024 1\n", bytes, record.substr(0, 1023),
-         "[system] E/vossel: error:read barcode fail!/n"},
-        {"a file that cannot be read", "1024 1\n", directory, "",
-         "[system] E/vossel: error:read barcode fail!/n"},
+        int status;
+        std::vector<std::string> log;
+    } faults[] = {
+        {"no NVRAM file", std::nullopt, none, "", 255, {READY, BAD_COUNT}},
+        {"two records", "1024 2\n", bytes, record + record, 255, {READY, BAD_COUNT}},
+        {"a short record",
+         std::nullopt,
+         bytes,
+         record.substr(0, 512),
+         255,
+         {READY, "[system] E/vossel: error:unexpected record size"}},
+        {"a file shorter than its layout",
+         "1024 1\n",
+         bytes,
+         record.substr(0, 1023),
+         255,
+         {READY, "[system] E/vossel: error:read barcode fail!/n"}},
+        {"a file that cannot be read",
+         "1024 1\n",
+         directory,
+         "",
+         255,
+         {READY, "[system] E/vossel: error:read barcode fail!/n"}},
+        {"no fault", "1024 1\n", bytes, other, 0, {READY}},
+        {"a close that fails", " 1024\t1  close-fails \n", bytes, other, 0, {READY, closed}},
+        {"an empty layout", "", bytes, other, 255, {READY, named, BAD_COUNT}},
+        {"no count", "1024", bytes, other, 255, {READY, named, BAD_COUNT}},
+        {"a third word misspelt", "1024 1 close-fail", bytes, other, 255, {READY, named, BAD_COUNT}},
+        {"a fourth word", "1024 1 close-fails 2", bytes, other, 255, {READY, named, BAD_COUNT}},
     };
-    for (const auto& failure : failures) {
+    const std::set<std::string> published = {"nvram_init", "ro.isn", "ro.serialno"},
+                                nothing = {"nvram_init"};
+    for (auto fault : faults) {
         Device device;
-        if (failure.layout) {
-            device.write("nvram/35.layout", *failure.layout);
+        if (fault.layout) {
+            device.write("nvram/35.layout", *fault.layout);
         }
-        if (failure.kind == directory) {
+        if (fault.kind == directory) {
             fs::create_directory(device.dir() / "nvram/35");
-        } else if (failure.kind == bytes) {
-            device.write("nvram/35", failure.data);
+        } else if (fault.kind == bytes) {
+            device.write("nvram/35", fault.data);
         }
+        std::replace(
+            fault.log.begin(), fault.log.end(), named,
+            "stand-in: " + device.dir().string() +
+                "/nvram/35.layout: expected \"<record size> <record count> [close-fails]\"");
         Running run(device);
-        EXPECT_EQ(run.finish(), 255) << failure.what;
-        EXPECT_THAT(run.log, ElementsAre(READY, failure.message)) << failure.what;
-        EXPECT_THAT(device.property_names(), ElementsAre("nvram_init")) << failure.what;
+        EXPECT_EQ(run.finish(), fault.status) << fault.what;
+        EXPECT_EQ(run.log, fault.log) << fault.what;
+        EXPECT_EQ(device.property_names(), fault.status == 0 ? published : nothing) << fault.what;
     }
-}
-
-TEST_F(Program, RefusedWritesStillEndWithSuccess) {
-    // "ro.serialno" is set already, as init sets it at boot, and the ISN is longer than a
-    // property value may be.
-    device.write("properties/ro.serialno", "FROMBOOT\n");
-    device.write("nvram/35", record_with("SN-0042", std::string(92, 'i')));
-    Running run(device);
-    EXPECT_EQ(run.finish(), 0);
-    EXPECT_THAT(run.log, ElementsAre(READY));
-    EXPECT_EQ(device.property("ro.serialno"), "FROMBOOT");
-    EXPECT_EQ(device.property("ro.isn"), std::nullopt);
-
-    Device other;
-    other.write("nvram/35", record_with("SN-0042", std::string(91, 'i')));
-    Running longest(other);
-    EXPECT_EQ(longest.finish(), 0);
-    EXPECT_EQ(other.property("ro.isn"), std::string(91, 'i'));
 }
 
 // Each check of "nvram_init" opens a FIFO in its place and reads the test's next answer; before
@@ -149,61 +171,6 @@ TEST_F(Program, WaitsUntilTheRestoreIsReported) {
     close(reader);
     EXPECT_THAT(run.log, ElementsAre(NOT_READY, NOT_READY, READY));
     EXPECT_EQ(device.property("ro.serialno"), "SN0042AB");
-}
-
-// The layout's third word fails the close: the program says so and publishes all the same. A
-// layout that is not "<size> <count> [close-fails]" is named, and plays a file that cannot be
-// opened.
-TEST_F(Program, TheLayoutCanFailTheCloseAndAMalformedOneIsNamed) {
-    const std::string closed = "[system] E/vossel: clsoe file fail ", named = "(named)";
-    const struct {
-        const char* layout;
-        int status;
-        std::vector<std::string> log;
-    } layouts[] = {
-        {"1024 1\n", 0, {READY}},
-        {" 1024\t1  close-fails \n", 0, {READY, closed}},
-        {"", 255, {READY, named, BAD_COUNT}},
-        {"1024", 255, {READY, named, BAD_COUNT}},
-        {"1024 1 close-fail", 255, {READY, named, BAD_COUNT}},
-        {"1024 1 close-fails 2", 255, {READY, named, BAD_COUNT}},
-    };
-    for (auto layout : layouts) {
-        Device device;
-        device.write("nvram/35", record_with("SN-1", "ISN-1"));
-        device.write("nvram/35.layout", layout.layout);
-        std::replace(
-            layout.log.begin(), layout.log.end(), named,
-            "stand-in: " + device.dir().string() +
-                "/nvram/35.layout: expected \"<record size> <record count> [close-fails]\"");
-        Running run(device);
-        EXPECT_EQ(run.finish(), layout.status) << layout.layout;
-        EXPECT_EQ(run.log, layout.log) << layout.layout;
-        EXPECT_EQ(device.property("ro.isn").has_value(), layout.status == 0) << layout.layout;
-    }
-}
-
-// Without a device folder the run ends at the program's first call into the stand-ins, before a
-// check could miss: their message is all there is.
-TEST_F(Program, AMissingDeviceFolderEndsTheRunAtOnce) {
-    const std::string file = (device.dir() / "properties/nvram_init").string();
-    const std::string missing = (device.dir() / "missing").string();
-    const std::pair<std::optional<std::string>, std::string> cases[] = {
-        {std::nullopt, "VOSSEL_DEVICE_DIR is not set: it must name the simulated device's folder"},
-        {"", "VOSSEL_DEVICE_DIR is empty: it must name the simulated device's folder"},
-        {missing, "VOSSEL_DEVICE_DIR=" + missing + ": No such file or directory"},
-        {file, "VOSSEL_DEVICE_DIR=" + file + ": Not a directory"},
-        {file + "/dir", "VOSSEL_DEVICE_DIR=" + file + "/dir: Not a directory"},
-    };
-    for (const auto& [dir, message] : cases) {
-        std::vector<std::string> environment = environment_with(DEVICE_DIR, dir.value_or(""));
-        if (!dir) {
-            environment.erase(environment.begin());  // environment_with puts the variable first
-        }
-        Running run(environment);
-        EXPECT_EQ(run.finish(), 2) << message;
-        EXPECT_THAT(run.log, ElementsAre("stand-in: " + message));
-    }
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// Barcode records for the tests and benchmarks, built as bytes.
+// Barcode records for the tests and benchmarks, built as bytes. The layout is written out here
+// on purpose, apart from the program's constants: an independent copy, so that a wrong constant
+// in the program fails the tests instead of moving with them.
 #pragma once
 
 #include <algorithm>

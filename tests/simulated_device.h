@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/spawn.h"
+#include "tests/temporary_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -29,16 +30,11 @@ inline const char DEVICE_DIR[] = "VOSSEL_DEVICE_DIR";
 // finished: "nvram_init" reads "Ready".
 class Device {
   public:
-    Device() {
-        std::string pattern = (fs::temp_directory_path() / "vossel-device-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
+    Device() : folder_("vossel-device"), dir_(folder_.path()) {
         fs::create_directory(dir_ / "properties");
         fs::create_directory(dir_ / "nvram");
         write("properties/nvram_init", "Ready\n");
     }
-    ~Device() { fs::remove_all(dir_); }
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
 
     const fs::path& dir() const { return dir_; }
 
@@ -65,7 +61,8 @@ class Device {
     }
 
   private:
-    fs::path dir_;
+    TemporaryFolder folder_;
+    const fs::path& dir_;
 };
 
 // The program running against a device, its log read line by line from its standard error.

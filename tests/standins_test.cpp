@@ -60,19 +60,27 @@ TEST(StandIn, EachLogLineShowsItsBuffer) {
 }
 
 // A device set up wrong ends the run with status 2 and one message, which names the path and
-// gives the system's reason. A folder of the device missing, or a file in its place, ends it at
-// the first call, before the readiness check could miss; a property or layout file that is there
-// but cannot be read ends it when it is read: a "ro." property too, when its write would give
-// way to the value it holds.
+// gives the system's reason. No device folder (VOSSEL_DEVICE_DIR unset, empty, or naming what is
+// not a folder), a folder of the device missing, or a file in its place, ends it at the first
+// call, before the readiness check could miss; a property or layout file that is there but
+// cannot be read ends it when it is read: a "ro." property too, when its write would give way
+// to the value it holds.
 TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
-    enum Kind { missing, file, folder, loop };
-    const std::string keeps = ": the simulated device keeps its ";
+    // unset, empty and named: VOSSEL_DEVICE_DIR is unset, empty, or names the path.
+    enum Kind { missing, file, folder, loop, unset, empty, named };
+    const std::string keeps = ": the simulated device keeps its ",
+                      must = ": it must name the simulated device's folder";
     const struct {
-        const char* path;
+        const char* path;  // in the device folder
         Kind kind;
         bool ready_first;
         std::string reason;
     } faults[] = {
+        {"", unset, false, "VOSSEL_DEVICE_DIR is not set" + must},
+        {"", empty, false, "VOSSEL_DEVICE_DIR is empty" + must},
+        {"missing", named, false, "No such file or directory"},
+        {"properties/nvram_init", named, false, "Not a directory"},
+        {"properties/nvram_init/dir", named, false, "Not a directory"},
         {"properties", missing, false, "No such file or directory" + keeps + "properties there"},
         {"properties", file, false, "Not a directory" + keeps + "properties there"},
         {"nvram", missing, false, "No such file or directory" + keeps + "NVRAM files there"},
@@ -87,7 +95,22 @@ TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
         Device device;
         device.write("nvram/35", record_with("SN-1", "ISN-1"));
         const fs::path path = device.dir() / fault.path;
-        fs::remove_all(path);
+        std::string said = "stand-in: " + path.string() + ": " + fault.reason;
+        std::vector<std::string> environment =
+            environment_with(DEVICE_DIR, fault.kind == named   ? path.string()
+                                         : fault.kind == empty ? ""
+                                                               : device.dir().string());
+        if (fault.kind == unset) {
+            environment.erase(environment.begin());  // environment_with puts the variable first
+        }
+        if (fault.kind == named) {
+            said =
+                "stand-in: " + std::string(DEVICE_DIR) + "=" + path.string() + ": " + fault.reason;
+        } else if (fault.kind == unset || fault.kind == empty) {
+            said = "stand-in: " + fault.reason;
+        } else {
+            fs::remove_all(path);
+        }
         if (fault.kind == file) {
             device.write(fault.path, "");
         } else if (fault.kind == folder) {
@@ -95,15 +118,15 @@ TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
         } else if (fault.kind == loop) {
             fs::create_symlink(path.filename(), path);
         }
-        Running run(device);
-        EXPECT_EQ(run.finish(), 2) << fault.path;
+        Running run(environment);
+        EXPECT_EQ(run.finish(), 2) << said;
         std::vector<std::string> log;
         if (fault.ready_first) {
             log.push_back(READY);
         }
-        log.push_back("stand-in: " + path.string() + ": " + fault.reason);
-        EXPECT_EQ(run.log, log) << fault.path;
-        EXPECT_EQ(device.property("ro.isn"), std::nullopt) << fault.path;
+        log.push_back(said);
+        EXPECT_EQ(run.log, log) << said;
+        EXPECT_EQ(device.property("ro.isn"), std::nullopt) << said;
     }
 }
 

@@ -9,7 +9,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-class BarcodeRecordLoad : public ::testing::Test {
+class RecordLoad : public ::testing::Test {
   protected:
     void SetUp() override {
         reset_fake();
@@ -21,7 +21,7 @@ class BarcodeRecordLoad : public ::testing::Test {
     }
 };
 
-TEST_F(BarcodeRecordLoad, ReadsTheWholeRecordAndClosesTheFile) {
+TEST_F(RecordLoad, ReadsTheWholeRecordAndClosesTheFile) {
     std::string record;
     for (int i = 0; i < 1024; ++i) {
         record += static_cast<char>(i * 7 + 1);
@@ -32,7 +32,7 @@ TEST_F(BarcodeRecordLoad, ReadsTheWholeRecordAndClosesTheFile) {
     EXPECT_THAT(fake.calls, ElementsAre(OPEN_BARCODE, CLOSE_BARCODE));
 }
 
-TEST_F(BarcodeRecordLoad, AFailedCloseIsReportedAndTheRecordStands) {
+TEST_F(RecordLoad, AFailedCloseIsReportedAndTheRecordStands) {
     fake.data = std::string(1024, 'r');
     fake.close_result = 0;
     EXPECT_EQ(load_barcode_record(), load_ok);
@@ -41,7 +41,7 @@ TEST_F(BarcodeRecordLoad, AFailedCloseIsReportedAndTheRecordStands) {
                 ElementsAre(OPEN_BARCODE, CLOSE_BARCODE, log_call("clsoe file fail \n")));
 }
 
-TEST_F(BarcodeRecordLoad, TheCountIsCheckedBeforeTheSizeAndNothingIsRead) {
+TEST_F(RecordLoad, TheCountIsCheckedBeforeTheSizeAndNothingIsRead) {
     const struct {
         int size;
         int count;
@@ -64,14 +64,14 @@ TEST_F(BarcodeRecordLoad, TheCountIsCheckedBeforeTheSizeAndNothingIsRead) {
     }
 }
 
-TEST_F(BarcodeRecordLoad, AFileThatCannotBeOpenedFailsOnTheCount) {
+TEST_F(RecordLoad, AFileThatCannotBeOpenedFailsOnTheCount) {
     fake.reports_layout = false;
     fake.data = std::nullopt;
     EXPECT_EQ(load_barcode_record(), load_bad_record_count);
     EXPECT_THAT(fake.calls, ElementsAre(OPEN_BARCODE));
 }
 
-TEST_F(BarcodeRecordLoad, AnythingShortOfTheWholeRecordIsAReadFailure) {
+TEST_F(RecordLoad, AnythingShortOfTheWholeRecordIsAReadFailure) {
     for (size_t delivered : {1023, 512, 1, 0}) {
         reset_fake();
         fake.data = std::string(delivered, 'r');
@@ -84,7 +84,7 @@ TEST_F(BarcodeRecordLoad, AnythingShortOfTheWholeRecordIsAReadFailure) {
     EXPECT_THAT(fake.calls, ElementsAre(OPEN_BARCODE));
 }
 
-TEST_F(BarcodeRecordLoad, ReadsOneRecordEvenWhenTheDescriptorHoldsMore) {
+TEST_F(RecordLoad, ReadsOneRecordEvenWhenTheDescriptorHoldsMore) {
     fake.data = std::string(1024, 'r') + std::string(1024, 's');
     EXPECT_EQ(load_barcode_record(), load_ok);
     EXPECT_EQ(loaded(), std::string(1024, 'r'));
