@@ -7,7 +7,7 @@
 # usage: measure.sh PROGRAM DEVICE_DIR [RUNS]   e.g. bench/measure.sh build/host/bin/vossel examples/device
 set -euo pipefail
 usage="usage: $0 PROGRAM DEVICE_DIR [RUNS]"
-if [ "${1:-}" = --help ]; then
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
     cat <<HELP
 $usage
 Measures whole runs of PROGRAM against fresh copies of DEVICE_DIR, a ready simulated device

@@ -4,7 +4,7 @@
 # usage: demo.sh PROGRAM DEVICE_DIR
 set -eu
 usage="usage: $0 PROGRAM DEVICE_DIR"
-if [ "${1:-}" = --help ]; then
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
     echo "$usage"
     echo "Runs PROGRAM once against a fresh copy of DEVICE_DIR, a simulated device folder with"
     echo "properties/ and nvram/ (e.g. examples/device), and shows its log, its exit status and"

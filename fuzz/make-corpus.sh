@@ -4,9 +4,15 @@
 # bytes; the records come from barcode-record.
 # usage: make-corpus.sh BARCODE_RECORD_TOOL CORPUS_DIR
 set -eu
+usage="usage: $0 BARCODE_RECORD_TOOL CORPUS_DIR"
+case ${1:-} in
+    -h | --help)
+        echo "$usage"
+        echo "  e.g. $0 build/host/bin/barcode-record fuzz/corpus (built by the test workflow)"
+        exit 0 ;;
+esac
 if [ $# -ne 2 ]; then
-    echo "usage: $0 BARCODE_RECORD_TOOL CORPUS_DIR" >&2
-    echo "  e.g. $0 build/host/bin/barcode-record fuzz/corpus (built by the test workflow)" >&2
+    printf '%s: expected 2 arguments, got %s\n%s (--help for more)\n' "$0" $# "$usage" >&2
     exit 2
 fi
 if [ ! -x "$1" ]; then

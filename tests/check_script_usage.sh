@@ -1,5 +1,5 @@
 #!/bin/sh
-# The scripts of examples/ and bench/ answer --help with their usage on standard output, status
+# The scripts of examples/, bench/, fuzz/ and tools/ answer --help with their usage on standard output, status
 # 0; given a wrong argument they name it on standard error, then the usage, status 2.
 # usage: check_script_usage.sh SOURCE_DIR
 set -u
@@ -38,4 +38,8 @@ check 0 "usage: bench/measure.sh PROGRAM DEVICE_DIR [RUNS]" bench/measure.sh --h
 check 2 "bench/measure.sh: expected 2 or 3 arguments, got 4" bench/measure.sh "$w/program" "$w/device" 3 4
 check 2 "bench/measure.sh: 2x: not a number of runs (a whole number from 1)" \
     bench/measure.sh "$w/program" "$w/device" 2x
+check 0 "usage: examples/demo.sh PROGRAM DEVICE_DIR" examples/demo.sh -h
+check 0 "usage: fuzz/make-corpus.sh BARCODE_RECORD_TOOL CORPUS_DIR" fuzz/make-corpus.sh --help
+check 2 "fuzz/make-corpus.sh: expected 2 arguments, got 1" fuzz/make-corpus.sh "$w/program"
+check 2 "tools/check-reproducible.sh: hots: not a configure preset" tools/check-reproducible.sh hots
 exit $status

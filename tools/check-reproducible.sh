@@ -8,10 +8,14 @@ set -eu
 usage="usage: $0 [PRESET...]   configure presets, by default: host armv7"
 case ${1:-} in
     -h | --help) echo "$usage"; exit 0 ;;
-    -*) echo "$usage" >&2; exit 2 ;;
 esac
 [ $# -gt 0 ] || set -- host armv7
 checkout=$(git -C "$(dirname "$0")/.." rev-parse --show-toplevel)
+presets=$(cmake --list-presets=configure -S "$checkout" 2>/dev/null | sed -n 's/^  "\([^"]*\)".*/\1/p')
+for preset in "$@"; do
+    echo "$presets" | grep -qx -- "$preset" ||
+        { printf '%s: %s: not a configure preset\n%s (--help for more)\n' "$0" "$preset" "$usage" >&2; exit 2; }
+done
 work=$(mktemp -d "${TMPDIR:-/tmp}/vossel-reproducible-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
