@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -31,8 +32,13 @@ inline std::vector<std::string> environment_with(const std::string& name, const 
 // left running; strictly, when the thread that started it ends. It starts with no signal
 // ignored or blocked, as a shell's foreground job does, whatever the test program inherited: a
 // background job of a shell inherits SIGINT and SIGQUIT ignored.
+//
+// `as_plain_user`: the child is bound by permission bits and ownership as a user other than root
+// is. A test program run as root (as CI runs) starts it still root, but without the powers to
+// override them; one run as another user is bound already.
 inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env,
-                   const std::vector<std::pair<int, int>>& descriptors, const char* dir = nullptr) {
+                   const std::vector<std::pair<int, int>>& descriptors, const char* dir = nullptr,
+                   bool as_plain_user = false) {
     auto pointers = [](std::vector<std::string>& strings) {
         std::vector<char*> result;
         for (std::string& s : strings) {
@@ -50,6 +56,12 @@ inline pid_t spawn(std::vector<std::string> args, std::vector<std::string> env,
     pid_t pid = fork();
     if (pid == 0) {  // only calls that are safe between fork and exec
         bool ready = prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() == parent;
+        if (as_plain_user && geteuid() == 0) {
+            // Gone from the bounding set, a power is not root's after exec.
+            for (int power : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+                ready = ready && prctl(PR_CAPBSET_DROP, power) == 0;
+            }
+        }
         for (int number = 1; number < NSIG; ++number) {
             signal(number, SIG_DFL);
         }
