@@ -1,6 +1,7 @@
 #include "standins/device_dir.h"
 
 #include <errno.h>
+#include <limits.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -48,6 +49,20 @@ static const char* checked_device_dir(void) {
         exit(SETUP_FAULT_STATUS);
     }
     return dir;
+}
+
+void folder_fault(const char* name, int error) {
+    char path[PATH_MAX];
+    const char* note = NULL;
+    for (size_t i = 0; i < sizeof(FOLDERS) / sizeof(FOLDERS[0]); ++i) {
+        if (strcmp(FOLDERS[i].name, name) == 0) {
+            note = FOLDERS[i].note;
+        }
+    }
+    if (device_path(path, sizeof(path), "%s", name) != 0) {
+        setup_fault(name, error, note);
+    }
+    setup_fault(path, error, note);
 }
 
 int device_path(char* path, size_t size, const char* format, ...) {

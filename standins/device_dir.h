@@ -25,6 +25,10 @@ int device_path(char* path, size_t size, const char* format, ...)
 // value), followed by the note if there is one, and ends the process with SETUP_FAULT_STATUS.
 void setup_fault(const char* path, int error, const char* note) __attribute__((noreturn));
 
+// setup_fault() for one of the device's folders, "properties" or "nvram", by its name: the path
+// and what the device keeps there.
+void folder_fault(const char* name, int error) __attribute__((noreturn));
+
 #pragma GCC visibility pop
 
 #endif

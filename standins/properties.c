@@ -104,28 +104,36 @@ int property_set(const char* key, const char* value) {
 
     // The value is written aside and then put in place whole, so that a reader never sees half
     // of it; a read-only property is put in place only where none exists yet, and is otherwise
-    // dropped as the service drops it.
+    // dropped as the service drops it. A folder that cannot take the value is no refusal of the
+    // platform's but a fault of the simulated device: it is named, and the run ends.
     int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        return -1;
+        folder_fault("properties", errno);
     }
-    int written = write_all(fd, value, length) == 0 && write_all(fd, "\n", 1) == 0;
-    written = close(fd) == 0 && written;
+    int error = write_all(fd, value, length) == 0 && write_all(fd, "\n", 1) == 0 ? 0 : errno;
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(temp);
+        folder_fault("properties", error);
+    }
 
-    int done = 0;
     int dropped = 0;
-    if (written && strncmp(key, READ_ONLY_PREFIX, sizeof(READ_ONLY_PREFIX) - 1) == 0) {
-        done = link(temp, path) == 0;
-        dropped = !done && errno == EEXIST;
-    } else if (written) {
-        done = rename(temp, path) == 0;
+    if (strncmp(key, READ_ONLY_PREFIX, sizeof(READ_ONLY_PREFIX) - 1) == 0) {
+        if (link(temp, path) != 0) {
+            dropped = errno == EEXIST;
+            error = dropped ? 0 : errno;
+        }
+    } else if (rename(temp, path) != 0) {
+        error = errno;
     }
     unlink(temp);
-    if (dropped) {
-        // The write gives way to the value there, which must be one: a file that cannot be read
-        // holds none.
-        char stored[PROPERTY_VALUE_MAX];
-        done = read_value(path, stored) >= 0;
+    if (error != 0) {
+        setup_fault(path, error, NULL);
     }
-    return done ? 0 : -1;
+    // The write gives way to the value there, which must be one: a file that cannot be read holds
+    // none.
+    char stored[PROPERTY_VALUE_MAX];
+    return dropped && read_value(path, stored) < 0 ? -1 : 0;
 }

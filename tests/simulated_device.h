@@ -65,13 +65,14 @@ class Device {
     const fs::path& dir_;
 };
 
-// The program running against a device, its log read line by line from its standard error.
+// The program running against a device, its log read line by line from its standard error;
+// bound by permission bits as a plain user is, if asked.
 class Running {
   public:
     explicit Running(const Device& device)
         : Running(environment_with(DEVICE_DIR, device.dir().string())) {}
 
-    explicit Running(std::vector<std::string> environment) {
+    explicit Running(std::vector<std::string> environment, bool as_plain_user = false) {
         std::vector<std::string> args;
         std::stringstream emulator(VOSSEL_EMULATOR);
         for (std::string word; std::getline(emulator, word, ' ');) {
@@ -84,7 +85,8 @@ class Running {
         if (pipe2(ends, O_CLOEXEC) != 0) {
             throw std::runtime_error("pipe");
         }
-        pid_ = spawn(args, std::move(environment), {{ends[1], STDERR_FILENO}});
+        pid_ =
+            spawn(args, std::move(environment), {{ends[1], STDERR_FILENO}}, nullptr, as_plain_user);
         close(ends[1]);
         log_ = fdopen(ends[0], "r");
     }

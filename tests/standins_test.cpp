@@ -27,8 +27,9 @@ TEST(StandIn, PropertyWritesAsTheTargetReleasePlaysThem) {
     Device device;
     device.write("properties/ro.empty", "\n");
     setenv(DEVICE_DIR, device.dir().c_str(), 1);
-    const std::string key = "ro." + std::string(PROPERTY_KEY_MAX - 4, 'k');
-    const std::string longest(PROPERTY_VALUE_MAX - 1, 'v'), too_long(PROPERTY_VALUE_MAX, 'v');
+    // The release's limits as numbers: keys of 31 bytes at most, values of 91.
+    const std::string key = "ro." + std::string(28, 'k');
+    const std::string longest(91, 'v'), too_long(92, 'v');
     const struct {
         std::string key, value;
         int result;
@@ -64,10 +65,10 @@ TEST(StandIn, EachLogLineShowsItsBuffer) {
 // not a folder), a folder of the device missing, or a file in its place, ends it at the first
 // call, before the readiness check could miss; a property or layout file that is there but
 // cannot be read ends it when it is read: a "ro." property too, when its write would give way
-// to the value it holds.
+// to the value it holds; a properties/ folder that cannot be written, at the first write.
 TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
     // unset, empty and named: VOSSEL_DEVICE_DIR is unset, empty, or names the path.
-    enum Kind { missing, file, folder, loop, unset, empty, named };
+    enum Kind { missing, file, folder, loop, unset, empty, named, read_only };
     const std::string keeps = ": the simulated device keeps its ",
                       must = ": it must name the simulated device's folder";
     const struct {
@@ -90,6 +91,7 @@ TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
         {"properties/ro.serialno", folder, true, "Is a directory"},
         {"nvram/35.layout", folder, true, "Is a directory"},
         {"nvram/35.layout", loop, true, "Too many levels of symbolic links"},
+        {"properties", read_only, true, "Permission denied" + keeps + "properties there"},
     };
     for (const auto& fault : faults) {
         Device device;
@@ -108,7 +110,7 @@ TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
                 "stand-in: " + std::string(DEVICE_DIR) + "=" + path.string() + ": " + fault.reason;
         } else if (fault.kind == unset || fault.kind == empty) {
             said = "stand-in: " + fault.reason;
-        } else {
+        } else if (fault.kind != read_only) {
             fs::remove_all(path);
         }
         if (fault.kind == file) {
@@ -117,8 +119,10 @@ TEST(StandIn, EachSetupFaultIsNamedAndEndsTheRun) {
             fs::create_directory(path);
         } else if (fault.kind == loop) {
             fs::create_symlink(path.filename(), path);
+        } else if (fault.kind == read_only) {
+            fs::permissions(path, fs::perms::owner_write, fs::perm_options::remove);
         }
-        Running run(environment);
+        Running run(environment, fault.kind == read_only);
         EXPECT_EQ(run.finish(), 2) << said;
         std::vector<std::string> log;
         if (fault.ready_first) {
