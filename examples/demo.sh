@@ -21,15 +21,29 @@ device=$(mktemp -d "${TMPDIR:-/tmp}/vossel-demo-XXXXXX")
 trap 'rm -rf "$device"' EXIT
 cp -R "$example"/. "$device"
 
+# A "ro." property keeps the first value it is given. One that the device holds before the run,
+# as a stock image's init sets ro.serialno, keeps that value, and the program's write is dropped.
+properties="ro.serialno ro.isn"
+set_before=
+for property in $properties; do
+    [ ! -e "$device/properties/$property" ] || set_before="$set_before $property "
+done
+
 echo "== $program, against a copy of $example in $device"
 echo "== log"
 status=0
 VOSSEL_DEVICE_DIR=$device "$program" || status=$?
 echo "== exit status $status"
 echo "== published"
-for property in ro.serialno ro.isn; do
+for property in $properties; do
+    case $set_before in
+        *" $property "*) note=" (set before the run)" ;;
+        *) note= ;;
+    esac
+    [ -z "$note" ] || [ "$status" != 0 ] ||
+        note=" (set before the run: the program's write was dropped)"
     if [ -f "$device/properties/$property" ]; then
-        printf '%s = %s\n' "$property" "$(cat "$device/properties/$property")"
+        printf '%s = "%s"%s\n' "$property" "$(cat "$device/properties/$property")" "$note"
     else
         printf '%s (not written)\n' "$property"
     fi

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The scripts of examples/, bench/, fuzz/ and tools/ answer --help with their usage on standard output, status
-# 0; given a wrong argument they name it on standard error, then the usage, status 2.
-# usage: check_script_usage.sh SOURCE_DIR
+# 0; given a wrong argument they name it on standard error, then the usage, status 2. The demo
+# tells what the program published, and which property the device held before the run.
+# usage: check_scripts.sh SOURCE_DIR
 set -u
 cd "$1"
 work=$(mktemp -d)
@@ -42,4 +43,29 @@ check 0 "usage: examples/demo.sh PROGRAM DEVICE_DIR" examples/demo.sh -h
 check 0 "usage: fuzz/make-corpus.sh BARCODE_RECORD_TOOL CORPUS_DIR" fuzz/make-corpus.sh --help
 check 2 "fuzz/make-corpus.sh: expected 2 arguments, got 1" fuzz/make-corpus.sh "$w/program"
 check 2 "tools/check-reproducible.sh: hots: not a configure preset" tools/check-reproducible.sh hots
+
+# published STATUS DEVICE LINES: the demo, with a program that exits STATUS and, when that is 0,
+# writes each of the two properties that the device does not hold yet, shows LINES as published.
+# The stock device holds an empty ro.serialno before the run, as a stock image's init sets it.
+mkdir -p "$w/stock/properties" "$w/stock/nvram" && : >"$w/stock/properties/ro.serialno"
+cat >"$w/publisher" <<'EOF'
+#!/bin/sh
+for p in ro.serialno ro.isn; do
+    [ "$STATUS" != 0 ] || [ -e "$VOSSEL_DEVICE_DIR/properties/$p" ] || echo "$p" >"$VOSSEL_DEVICE_DIR/properties/$p"
+done
+exit "$STATUS"
+EOF
+chmod +x "$w/publisher"
+published() {
+    STATUS=$1 examples/demo.sh "$w/publisher" "$w/$2" >"$w/1" 2>"$w/2"
+    got_status=$? got=$(sed '1,/^== published$/d' "$w/1")
+    [ "$got_status" = "$1" ] && [ "$got" = "$3" ] ||
+        { printf 'demo.sh, %s, %s: status %s, published:\n%s\n' "$2" "$1" "$got_status" "$got"; status=1; }
+}
+published 0 device 'ro.serialno = "ro.serialno"
+ro.isn = "ro.isn"'
+published 0 stock 'ro.serialno = "" (set before the run: the program'"'"'s write was dropped)
+ro.isn = "ro.isn"'
+published 255 stock 'ro.serialno = "" (set before the run)
+ro.isn (not written)'
 exit $status
