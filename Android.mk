@@ -4,9 +4,10 @@
 # The sources are C++11 with C library headers only: no STL, no exceptions, no RTTI. Keep
 # LOCAL_SRC_FILES in step with provisioning/CMakeLists.txt; a test compares the two.
 #
-# The tree itself compiles this module as Thumb-2 at -Os, position-independent, links it with
-# -pie -z relro -z now -z noexecstack and without --as-needed, and puts this folder on the
-# include path: only what changes that result is said here.
+# The tree itself compiles this module as Thumb-2 at -Os, position-independent, without
+# exceptions (its GLOBAL_CFLAGS) or RTTI (the default LOCAL_RTTI_FLAG), links it with -pie
+# -z relro -z now -z noexecstack and without --as-needed, and puts this folder on the include
+# path: only what changes that result is said here.
 LOCAL_PATH := $(call my-dir)
 
 include $(CLEAR_VARS)
@@ -27,8 +28,8 @@ LOCAL_CFLAGS += -fstack-protector-all
 LOCAL_CFLAGS += -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2
 # GCC 4.6 defaults to C++98; static_assert needs C++0x.
 LOCAL_CPPFLAGS := -std=gnu++0x
-# No C++ runtime may be needed: no exceptions, no RTTI, no guarded statics.
-LOCAL_CPPFLAGS += -fno-exceptions -fno-rtti -fno-threadsafe-statics
+# No C++ runtime may be needed: no guarded statics, which would call into it.
+LOCAL_CPPFLAGS += -fno-threadsafe-statics
 # The platform operations stay calls into libc, not the compiler's inline expansions.
 LOCAL_CPPFLAGS += -fno-builtin
 LOCAL_SHARED_LIBRARIES := liblog libcutils libnvram libfile_op

@@ -38,4 +38,3 @@ add_library(platform_libraries INTERFACE)
 target_link_libraries(platform_libraries INTERFACE ${device_log} ${device_cutils}
     ${device_nvram} -Wl,--push-state,--no-as-needed ${device_file_op} -Wl,--pop-state)
 target_link_options(platform_libraries INTERFACE -Wl,--allow-shlib-undefined -Wl,--as-needed)
-set_target_properties(vossel PROPERTIES SKIP_BUILD_RPATH ON)
