@@ -27,15 +27,10 @@ const char READY[] = "[system] E/vossel: nvram restore ready!";
 const char NOT_READY[] = "[system] E/vossel: nvram restore not ready!";
 const char BAD_COUNT[] = "[system] E/vossel: error:unexpected record num";
 
-class Program : public ::testing::Test {
-  protected:
-    Device device;
-};
-
 // What the record holds is published, and the run ends with success even where the property
 // service refuses a write. Bytes from 0x80 up survive the trip through the C libraries both
 // ways: dropped from the serial, published unchanged in the ISN.
-TEST_F(Program, PublishesTheRecordsIdentity) {
+TEST(Program, PublishesTheRecordsIdentity) {
     std::string high;
     for (int value = 0xff; high.size() < 91; --value) {
         high += static_cast<char>(value);
@@ -73,7 +68,7 @@ TEST_F(Program, PublishesTheRecordsIdentity) {
 // read. The layout's third word fails the close: the program says so and publishes all the same.
 // A layout that is not "<size> <count> [close-fails]" is named, and plays a file that cannot be
 // opened.
-TEST_F(Program, EachFaultOfTheNvramFileIsLogged) {
+TEST(Program, EachFaultOfTheNvramFileIsLogged) {
     const std::string record = record_with("SN1", "ISN1"), other = record_with("SN-1", "ISN-1");
     const std::string closed = "[system] E/vossel: clsoe file fail ", named = "(named)";
     enum Data { none, directory, bytes };
@@ -138,7 +133,8 @@ TEST_F(Program, EachFaultOfTheNvramFileIsLogged) {
 // Each check of "nvram_init" opens a FIFO in its place and reads the test's next answer; before
 // answering, the test puts the next check's FIFO in place, or after the last answer a file that
 // holds it. So the program misses exactly twice, however slowly either side runs.
-TEST_F(Program, WaitsUntilTheRestoreIsReported) {
+TEST(Program, WaitsUntilTheRestoreIsReported) {
+    Device device;
     device.write("nvram/35", record_with("SN-0042 A/B", "ISN-0042"));
     const fs::path property = device.dir() / "properties/nvram_init";
     const fs::path next = device.dir() / "next";
