@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/barcode-record/inspect.h"
 #include "tools/barcode-record/make.h"
 #include "tools/barcode-record/record.h"
-#include "tools/barcode-record/report.h"
 #include "tools/barcode-record/tool.h"
 
 using ::testing::HasSubstr;

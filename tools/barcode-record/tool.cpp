@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "tools/barcode-record/command_line.h"
+#include "tools/barcode-record/inspect.h"
 #include "tools/barcode-record/make.h"
-#include "tools/barcode-record/report.h"
 
 namespace record_tool {
 

@@ -1,5 +1,5 @@
 // The inspect command.
-#include "tools/barcode-record/report.h"
+#include "tools/barcode-record/inspect.h"
 
 #include <errno.h>
 #include <string.h>
