@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "provisioning/vossel.h"
+#include "provisioning/derivation.h"
 
 namespace record_tool {
 
