@@ -63,6 +63,7 @@ TEST(BarcodeRecordManual, NamesEveryOption) {
     for (const char* name : {"serial", "isn", "json", "version"}) {
         EXPECT_THAT(synopsis, HasSubstr(std::string("\\-") + name)) << name;
     }
+    EXPECT_THAT(section(text, "ENVIRONMENT"), HasSubstr(".It Ev POSIXLY_CORRECT\n"));
 }
 
 TEST(BarcodeRecordManual, NamesEveryWarningInItsOrder) {
