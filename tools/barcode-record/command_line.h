@@ -12,9 +12,9 @@ extern const char PROGRAM[];
 
 enum status { status_clean = 0, status_warnings = 1, status_refused = 2 };
 
-// From here on, every message names `command` after the tool ("barcode-record: make: ...").
-// Returns that start of a message, without its colon, for getopt_long to give as well.
-std::string begin_command(const std::string& command);
+// From here on, every message names the command `name` after the tool ("barcode-record: make:
+// ..."). Returns that start of a message, without its colon, for getopt_long to give as well.
+std::string begin_command(const std::string& name);
 
 // "barcode-record: COMMAND: MESSAGE" on standard error, the command's name if one runs.
 void tell(const std::string& message);

@@ -92,8 +92,8 @@ std::string text_of(const File& file) {
                 std::to_string(PROPERTY_VALUE_LENGTH_MAX) + "\n";
         text += "  ISN field \"" + escape(record.isn) + "\"\n";
     }
-    for (const auto& [code, message] : record.warnings) {
-        text += "  warning: " + message + " (" + code + ")\n";
+    for (const Warning& warning : record.warnings) {
+        text.append("  warning: ").append(warning.told()).append("\n");
     }
     return text;
 }
@@ -121,8 +121,8 @@ std::string json_of(const File& file) {
     line += ",\"warnings\":[";
     for (size_t i = 0; i < record.warnings.size(); ++i) {
         line += std::string(i == 0 ? "" : ",") +
-                "{\"code\":" + json_string(record.warnings[i].first) +
-                ",\"message\":" + json_string(record.warnings[i].second) + "}";
+                "{\"code\":" + json_string(record.warnings[i].code) +
+                ",\"message\":" + json_string(record.warnings[i].message) + "}";
     }
     return line + "]}\n";
 }

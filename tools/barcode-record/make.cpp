@@ -63,6 +63,16 @@ struct Request {
     std::optional<std::string> output;  // none: standard output
 };
 
+// An option that takes a value, and the name a mistake gives it.
+struct Valued {
+    int c;
+    const char* name;
+    std::optional<std::string> Request::*value;
+};
+const Valued VALUED[] = {{'s', "--serial", &Request::serial},
+                         {'i', "--isn", &Request::isn},
+                         {'o', "-o", &Request::output}};
+
 // Reads the command line into `request`. Returns the status to end with, for the help or a
 // mistake, or -1 to go on. The first mistake is told once the whole line is read: --help
 // anywhere asks for the help, whatever else is given.
@@ -76,24 +86,19 @@ int read_command_line(int argc, char** argv, Request& request) {
     };
     for (int c = 0;
          (c = getopt_long(argc, argv, MAKE_SHORT_OPTIONS, MAKE_OPTIONS, nullptr)) != -1;) {
-        std::optional<std::string>* value = c == 's'   ? &request.serial
-                                            : c == 'i' ? &request.isn
-                                            : c == 'o' ? &request.output
-                                                       : nullptr;
+        const Valued* valued = std::find_if(std::begin(VALUED), std::end(VALUED),
+                                            [c](const Valued& option) { return option.c == c; });
         if (c == 'h') {
             return help(usage);
         }
         if (c == 1) {
             note("unexpected argument " + printable(optarg));
-        } else if (value == nullptr) {
+        } else if (valued == std::end(VALUED)) {
             return usage_error("", usage);
-        } else if (*value) {
-            note(std::string(c == 's'   ? "--serial"
-                             : c == 'i' ? "--isn"
-                                        : "-o") +
-                 " is given twice");
+        } else if (request.*valued->value) {
+            note(std::string(valued->name) + " is given twice");
         } else {
-            *value = optarg;
+            request.*valued->value = optarg;
         }
     }
     if (optind < argc) {
@@ -235,8 +240,8 @@ int make(int argc, char** argv) {
 
     // What a device will make of the record, as inspect tells it.
     Inspection inspection = inspect_record(record);
-    for (const auto& [code, message] : inspection.warnings) {
-        tell("warning: " + message + " (" + code + ")");
+    for (const Warning& warning : inspection.warnings) {
+        tell("warning: " + warning.told());
     }
     return inspection.warnings.empty() ? status_clean : status_warnings;
 }

@@ -44,7 +44,7 @@ Inspection inspect_record(const Record& record) {
     const bool trailing = !text.empty() && text.back() == ' ';
 
     auto warn = [&](warning code, const std::string& message) {
-        result.warnings.emplace_back(WARNING_CODES[code], message);
+        result.warnings.push_back({WARNING_CODES[code], message});
     };
     if (field.end > static_cast<size_t>(ISN_FIELD_OFFSET)) {
         warn(serial_runs_into_isn,

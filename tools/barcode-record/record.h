@@ -8,7 +8,6 @@
 #include <stddef.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "provisioning/derivation.h"
@@ -47,11 +46,19 @@ struct Record {
     unsigned char bytes[BARCODE_RECORD_SIZE];
 };
 
+struct Warning {
+    std::string code;
+    std::string message;
+
+    // As make and inspect tell it: "MESSAGE (CODE)".
+    std::string told() const { return message + " (" + code + ")"; }
+};
+
 struct Inspection {
-    std::string serial;  // "ro.serialno"
-    std::string isn;     // the ISN field's text, its bytes as the record holds them
-    bool isn_set;        // whether a device sets "ro.isn" to it: the property service takes it
-    std::vector<std::pair<std::string, std::string>> warnings;  // code, message
+    std::string serial;    // "ro.serialno"
+    std::string isn;       // the ISN field's text, its bytes as the record holds them
+    bool isn_set = false;  // whether a device sets "ro.isn" to it: the property service takes it
+    std::vector<Warning> warnings;
 };
 
 // What a device would publish from `record`.

@@ -95,7 +95,7 @@ size_t utf8_character(const std::string& text, size_t at) {
 }  // namespace
 
 bool valid_utf8(const std::string& text) {
-    for (size_t at = 0, length; at < text.size(); at += length) {
+    for (size_t at = 0, length = 0; at < text.size(); at += length) {
         if ((length = utf8_character(text, at)) == 0) {
             return false;
         }
