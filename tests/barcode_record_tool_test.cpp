@@ -792,7 +792,8 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
     fs::create_directory(path("folder"));
     const std::string refused =
         ": a device logs \"error:unexpected record size\" and publishes nothing\n";
-    Result text = run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "clean"});
+    Result text =
+        run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "new\nline", "clean"});
     EXPECT_EQ(text.status, 2);
     EXPECT_EQ(text.out, "short\n  refused: 1023 bytes, not 1024" + refused +
                             "one\n  refused: 1 byte, not 1024" + refused +
@@ -800,7 +801,8 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
                             "clean\n  ro.serialno \"S\"\n  ro.isn \"I\"\n");
     EXPECT_EQ(text.err,
               "barcode-record: inspect: missing: No such file or directory\n"
-              "barcode-record: inspect: folder: Is a directory\n");
+              "barcode-record: inspect: folder: Is a directory\n"
+              "barcode-record: inspect: new\\x0aline: No such file or directory\n");
     // A read of the huge file would end the tool.
     EXPECT_THAT(run({"inspect", "--json", "huge"}, "", "", failing("read:-9")).out,
                 StartsWith("{\"file\":\"huge\",\"status\":2,\"size\":4294967296,\"refused\":"));
