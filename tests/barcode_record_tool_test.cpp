@@ -572,13 +572,6 @@ TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
                      "the ISN has no zero byte before the end of the record: a device reads "
                      "bytes 251 to 1023 as the ISN") +
              "]}\n"},
-        {"record", record_with("S", ""),
-         taken(1, "S", "", "", warning("isn-empty", "the ISN is empty"))},
-        {"record", record_with("S", "ISN "),
-         taken(1, "S", "ISN ", "49534e20",
-               warning("isn-space",
-                       "the ISN ends with a space, which a device publishes as "
-                       "stored"))},
         {"record", record_with("S", " I\x1f "),
          taken(1, "S", " I\\u001f ", "20491f20",
                warning("isn-control",
