@@ -34,12 +34,12 @@ const char* const LOAD_FAILURE_LOGS[] = {
     "log system/error vossel: error:unexpected record size",
     "log system/error vossel: error:read barcode fail!/n",
 };
-const std::string SERIAL_SET = "property_set ro.serialno=";
-const std::string ISN_SET = "property_set ro.isn=";
+const char SERIAL_SET[] = "property_set ro.serialno=";
+const char ISN_SET[] = "property_set ro.isn=";
 
 void require(bool holds, const char* what) {
     if (!holds) {
-        fprintf(stderr, "does not hold: %s\n", what);
+        (void)fprintf(stderr, "does not hold: %s\n", what);
         abort();
     }
 }
@@ -76,9 +76,9 @@ std::string reference_isn(const std::string& record) {
 
 void check_published(const std::string& record, const std::vector<std::string>& sets) {
     require(sets.size() == 2, "two property writes");
-    require(sets[0] == SERIAL_SET + reference_serial(record),
+    require(sets[0] == std::string(SERIAL_SET) + reference_serial(record),
             "\"ro.serialno\" is written first, with the record's serial");
-    require(sets[1] == ISN_SET + reference_isn(record),
+    require(sets[1] == std::string(ISN_SET) + reference_isn(record),
             "\"ro.isn\" is written second, with the record's ISN text");
 }
 
@@ -91,16 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reset_fake();
     const uint8_t flags = data[0];
     fake.reports_layout = (flags & FILE_UNOPENED) == 0;
-    fake.record_size = flags & SIZE_GIVEN ? little_endian(data + 1) : BARCODE_RECORD_SIZE;
-    fake.record_count = flags & COUNT_GIVEN ? little_endian(data + 5) : BARCODE_RECORD_COUNT;
-    const std::string delivered(reinterpret_cast<const char*>(data + HEADER_SIZE),
-                                size - HEADER_SIZE);
-    if (flags & UNREADABLE) {
+    fake.record_size = (flags & SIZE_GIVEN) != 0 ? little_endian(data + 1) : BARCODE_RECORD_SIZE;
+    fake.record_count = (flags & COUNT_GIVEN) != 0 ? little_endian(data + 5) : BARCODE_RECORD_COUNT;
+    const std::string delivered(data + HEADER_SIZE, data + size);
+    if ((flags & UNREADABLE) != 0) {
         fake.data.reset();
     } else {
         fake.data = delivered;
     }
-    fake.close_result = flags & CLOSE_FAILS ? 0 : 1;
+    fake.close_result = (flags & CLOSE_FAILS) != 0 ? 0 : 1;
 
     const int status = vossel_main();
 
@@ -126,8 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     require(status == 0, "a loaded record ends the run with 0");
-    require(logs == (flags & CLOSE_FAILS ? std::vector<std::string>{CLOSE_FAILED_LOG}
-                                         : std::vector<std::string>{}),
+    require(logs == ((flags & CLOSE_FAILS) != 0 ? std::vector<std::string>{CLOSE_FAILED_LOG}
+                                                : std::vector<std::string>{}),
             "only a failed close is logged");
     check_published(delivered.substr(0, BARCODE_RECORD_SIZE), sets);
     return 0;

@@ -1,7 +1,8 @@
 // Reading the two identity texts out of a barcode record. Nothing here reaches the platform
 // beyond libc, so host tools link it as it is.
+#include "provisioning/derivation.h"
+
 #include "platform/platform.h"
-#include "provisioning/vossel.h"
 
 size_t scan_serial_field(const unsigned char (&record)[BARCODE_RECORD_SIZE],
                          char (&serial)[SERIAL_BUFFER_SIZE], serial_field* field) {

@@ -18,8 +18,8 @@ static const struct {
 };
 
 void setup_fault(const char* path, int error, const char* note) {
-    fprintf(stderr, "stand-in: %s: %s%s%s\n", path, strerror(error), note ? ": " : "",
-            note ? note : "");
+    (void)fprintf(stderr, "stand-in: %s: %s%s%s\n", path, strerror(error), note ? ": " : "",
+                  note ? note : "");
     exit(SETUP_FAULT_STATUS);
 }
 
@@ -39,13 +39,13 @@ static int directory_error(const char* path) {
 static const char* checked_device_dir(void) {
     const char* dir = getenv(DEVICE_DIR_VARIABLE);
     if (dir == NULL || dir[0] == '\0') {
-        fprintf(stderr, "stand-in: %s is %s: it must name the simulated device's folder\n",
-                DEVICE_DIR_VARIABLE, dir == NULL ? "not set" : "empty");
+        (void)fprintf(stderr, "stand-in: %s is %s: it must name the simulated device's folder\n",
+                      DEVICE_DIR_VARIABLE, dir == NULL ? "not set" : "empty");
         exit(SETUP_FAULT_STATUS);
     }
     int error = directory_error(dir);
     if (error != 0) {
-        fprintf(stderr, "stand-in: %s=%s: %s\n", DEVICE_DIR_VARIABLE, dir, strerror(error));
+        (void)fprintf(stderr, "stand-in: %s=%s: %s\n", DEVICE_DIR_VARIABLE, dir, strerror(error));
         exit(SETUP_FAULT_STATUS);
     }
     return dir;

@@ -16,7 +16,10 @@ static const char* const BUFFER_NAMES[] = {"main", "radio", "events", "system", 
 
 static char priority_letter(int prio) {
     static const char letters[] = "??VDIWEFS";  // unknown, default, verbose ... fatal, silent
-    return prio >= 0 && prio < (int)sizeof(letters) - 1 ? letters[prio] : '?';
+    if (prio < 0 || prio >= (int)sizeof(letters) - 1) {
+        return '?';
+    }
+    return letters[prio];
 }
 
 int __android_log_buf_print(int buf_id, int prio, const char* tag, const char* fmt, ...) {
@@ -34,7 +37,7 @@ int __android_log_buf_print(int buf_id, int prio, const char* tag, const char* f
     if (buf_id >= 0 && buf_id < (int)(sizeof(BUFFER_NAMES) / sizeof(BUFFER_NAMES[0]))) {
         buffer = BUFFER_NAMES[buf_id];
     } else {
-        snprintf(number, sizeof(number), "%d", buf_id);
+        (void)snprintf(number, sizeof(number), "%d", buf_id);
     }
     char line[LOG_MESSAGE_MAX + 64];
     size_t length = strlen(message);

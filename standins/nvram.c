@@ -82,8 +82,8 @@ static int read_layout(int file_lid, int fd, int* size, int* count, int* close_f
     close(layout);
     line[length > 0 ? length : 0] = '\0';
     if (length <= 0 || parse_layout(line, size, count, close_fails) != 0) {
-        fprintf(stderr, "stand-in: %s: expected \"<record size> <record count> [%s]\"\n", path,
-                CLOSE_FAILS);
+        (void)fprintf(stderr, "stand-in: %s: expected \"<record size> <record count> [%s]\"\n",
+                      path, CLOSE_FAILS);
         return -1;
     }
     return 0;
@@ -100,9 +100,9 @@ nvm_file_handle NVM_GetFileDesc(int file_lid, int* record_size, int* record_coun
     if (fd < 0) {
         return handle;
     }
-    int size;
-    int count;
-    int close_fails;
+    int size = 0;
+    int count = 0;
+    int close_fails = 0;
     if (read_layout(file_lid, fd, &size, &count, &close_fails) != 0) {
         close(fd);
         return handle;

@@ -39,7 +39,8 @@ static int read_value(const char* path, char* value) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         return -1;
-    } else if (fd < 0) {
+    }
+    if (fd < 0) {
         setup_fault(path, errno, NULL);
     }
     char stored[PROPERTY_VALUE_MAX + 1];  // room for the longest value and its newline

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/barcode-record/inspect.h"
 #include "tools/barcode-record/make.h"
 #include "tools/barcode-record/record.h"
-#include "tools/barcode-record/report.h"
 #include "tools/barcode-record/tool.h"
 
 using ::testing::HasSubstr;
@@ -63,6 +63,7 @@ TEST(BarcodeRecordManual, NamesEveryOption) {
     for (const char* name : {"serial", "isn", "json", "version"}) {
         EXPECT_THAT(synopsis, HasSubstr(std::string("\\-") + name)) << name;
     }
+    EXPECT_THAT(section(text, "ENVIRONMENT"), HasSubstr(".It Ev POSIXLY_CORRECT\n"));
 }
 
 TEST(BarcodeRecordManual, NamesEveryWarningInItsOrder) {

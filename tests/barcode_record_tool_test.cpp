@@ -24,6 +24,7 @@
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 namespace fs = std::filesystem;
@@ -71,20 +72,26 @@ class BarcodeRecord : public ::testing::Test {
         return std::string((std::istreambuf_iterator<char>(file)), {});
     }
 
-    std::set<std::string> names() const {
+    // Every file and folder in the test's directory, by its path from there.
+    std::set<std::string> names(const fs::path& folder = "") const {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_)) {
-            names.insert(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(dir_ / folder)) {
+            names.insert(folder / entry.path().filename());
+            if (fs::is_directory(entry.symlink_status())) {
+                names.merge(this->names(folder / entry.path().filename()));
+            }
         }
         return names;
     }
 
     // Runs args in the test's directory with `input` on its standard input, its standard output
     // on `terminal` (or any other file) if named, and `variables` ("NAME=value") set; then
-    // `descriptors` ({the test's, the tool's}) in place of any of those.
+    // `descriptors` ({the test's, the tool's}) in place of any of those. `as_plain_user`: bound
+    // by permission bits and ownership as a user other than root is.
     Result execute(std::vector<std::string> args, const std::string& input,
                    const std::string& terminal = "", const std::vector<std::string>& variables = {},
-                   const std::vector<std::pair<int, int>>& descriptors = {}) const {
+                   const std::vector<std::pair<int, int>>& descriptors = {},
+                   bool as_plain_user = false) const {
         write(".stdin", input);
         std::vector<std::pair<int, int>> given = {
             {open(path(".stdin").c_str(), O_RDONLY | O_CLOEXEC), 0},
@@ -102,7 +109,7 @@ class BarcodeRecord : public ::testing::Test {
                 env.end());
             env.push_back(variable);
         }
-        pid_t pid = spawn(args, env, given, dir_.c_str());
+        pid_t pid = spawn(args, env, given, dir_.c_str(), as_plain_user);
         for (int i : {0, 1, 2}) {
             close(given[i].first);
         }
@@ -111,10 +118,10 @@ class BarcodeRecord : public ::testing::Test {
     }
 
     Result run(std::vector<std::string> args, const std::string& input = "",
-               const std::string& terminal = "",
-               const std::vector<std::string>& variables = {}) const {
+               const std::string& terminal = "", const std::vector<std::string>& variables = {},
+               bool as_plain_user = false) const {
         args.insert(args.begin(), BARCODE_RECORD_PROGRAM);
-        return execute(args, input, terminal, variables);
+        return execute(args, input, terminal, variables, {}, as_plain_user);
     }
 
     // Runs a command that prints JSON lines; its standard output comes back as the parser
@@ -135,49 +142,75 @@ class BarcodeRecord : public ::testing::Test {
 };
 
 TEST_F(BarcodeRecord, MadeRecordsInspectAsTheyWereMade) {
+    const std::string control =
+        "the ISN holds 2 control bytes (below 0x20, or 0x7f), which a device "
+        "publishes as stored";
     Result made = run({"make", "--serial", "SN0042AB", "--isn",
                        "caf\\xc3\\xa9 \\\\ \"1\"\\x1f~\x7f", "-o", "record"});
-    EXPECT_EQ(made.status, 0) << made.err;
-    EXPECT_EQ(made.out + made.err, "");
+    EXPECT_EQ(made.status, 1) << made.err;
+    EXPECT_EQ(made.out + made.err, "barcode-record: make: warning: " + control + " (isn-control)\n");
     EXPECT_EQ(read("record"), record_with("SN0042AB", "caf\xc3\xa9 \\ \"1\"\x1f~\x7f"));
 
     Result text = run({"inspect", "record"});
-    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.status, 1) << text.err;
     EXPECT_EQ(text.out,
               "record\n"
               "  ro.serialno \"SN0042AB\"\n"
-              "  ro.isn \"caf\\xc3\\xa9 \\\\ \\x221\\x22\\x1f~\\x7f\"\n");
+              "  ro.isn \"caf\\xc3\\xa9 \\\\ \\x221\\x22\\x1f~\\x7f\"\n"
+              "  warning: " +
+                  control + " (isn-control)\n");
 
-    // What inspect prints is what make takes.
-    Result again =
-        run({"make", "--serial", "SN0042AB", "--isn", "caf\\xc3\\xa9 \\\\ \\x221\\x22\\x1f~\\x7f"});
-    EXPECT_EQ(again.status, 0);
+    // What inspect prints is what make takes; -o - is standard output.
+    Result again = run({"make", "--serial", "SN0042AB", "--isn",
+                        "caf\\xc3\\xa9 \\\\ \\x221\\x22\\x1f~\\x7f", "-o", "-"});
+    EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.out, read("record"));
 
     Result json = this->json({"inspect", "--json", "-"}, again.out);
-    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(json.status, 1);
     EXPECT_EQ(json.out,
-              "{\"file\":\"-\",\"status\":0,\"size\":1024,\"ro.serialno\":\"SN0042AB\","
+              "{\"file\":\"-\",\"status\":1,\"size\":1024,\"ro.serialno\":\"SN0042AB\","
               "\"ro.isn\":\"caf\xc3\xa9 \\\\ \\\"1\\\"\\u001f~\x7f\","
-              "\"ro.isn_hex\":\"636166c3a9205c202231221f7e7f\",\"warnings\":[]}\n");
+              "\"ro.isn_hex\":\"636166c3a9205c202231221f7e7f\",\"warnings\":[{\"code\":"
+              "\"isn-control\",\"message\":\"" +
+                  control + "\"}]}\n");
+
+    // Descriptor 0 closed: the temporary file may get it.
+    Result closed = execute(
+        {"sh", "-c", "exec \"$0\" make --serial S --isn I -o closed <&-", BARCODE_RECORD_PROGRAM},
+        "");
+    EXPECT_EQ(closed.status, 0) << closed.err;
+    EXPECT_EQ(read("closed"), record_with("S", "I"));
+    EXPECT_EQ(names(), std::set<std::string>({".stdin", ".stdout", ".stderr", "closed", "record"}));
 }
 
 TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
     const std::string serial_max(146, 'S');
     const std::string isn_max(772, 'I');
+    const std::string zero_in_isn =
+        "the ISN text holds a zero byte: a device would publish only the part before it";
+    const std::string escapes = "': a backslash starts \\\\ or \\xHH only";
     const struct {
         std::vector<std::string> args;
-        const char* complaint;
+        std::string complaint;  // after "barcode-record: make: "
     } refusals[] = {
-        {{"--serial", serial_max + "S", "--isn", "I"}, "serial text is 147 bytes"},
-        {{"--serial", "S", "--isn", isn_max + "I"}, "ISN text is 773 bytes"},
-        {{"--serial", "SN\\x001", "--isn", "I"}, "zero byte"},
-        {{"--serial", "\\x00", "--isn", "I"}, "zero byte"},
-        {{"--serial", "S", "--isn", "I\\x00J"}, "would publish only the part before it"},
-        {{"--serial", "S", "--isn", "\\x00"}, "would publish only the part before it"},
-        {{"--serial", "S\\q", "--isn", "I"}, "backslash"},
-        {{"--serial", "S", "--isn", "I\\x4"}, "backslash"},
-        {{"--serial", "S\\xg1", "--isn", "I"}, "backslash"},
+        {{"--serial", serial_max + "S", "--isn", "I"},
+         "the serial text is 147 bytes; with its zero byte it must end before byte 251, so at "
+         "most 146"},
+        {{"--serial", "S", "--isn", isn_max + "I"},
+         "the ISN text is 773 bytes; with its zero byte it must end inside the record, so at most "
+         "772"},
+        {{"--serial", "SN\\x001", "--isn", "I"},
+         "the serial text holds a zero byte, which would end or split the field"},
+        {{"--serial", "\\x00", "--isn", "I"},
+         "the serial text holds a zero byte, which would end or split the field"},
+        {{"--serial", "S", "--isn", "I\\x00J"}, zero_in_isn},
+        {{"--serial", "S", "--isn", "\\x00"}, zero_in_isn},
+        {{"--serial", "S\\q", "--isn", "I"}, "--serial: malformed escape in 'S\\q" + escapes},
+        {{"--serial", "S", "--isn", "I\\x4"}, "--isn: malformed escape in 'I\\x4" + escapes},
+        {{"--serial", "S\\xg1", "--isn", "I"}, "--serial: malformed escape in 'S\\xg1" + escapes},
+        {{"--serial", "S\\x4g", "--isn", "I"}, "--serial: malformed escape in 'S\\x4g" + escapes},
+        {{"--serial", "S", "--isn", "I\\\n"}, "--isn: malformed escape in 'I\\\\x0a" + escapes},
     };
     for (const auto& refusal : refusals) {
         write("record", "kept");
@@ -185,7 +218,7 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
         args.insert(args.end(), refusal.args.begin(), refusal.args.end());
         Result result = run(args);
         EXPECT_EQ(result.status, 2) << refusal.complaint;
-        EXPECT_THAT(result.err, HasSubstr(refusal.complaint));
+        EXPECT_EQ(result.err, "barcode-record: make: " + refusal.complaint + "\n");
         EXPECT_EQ(result.out, "") << refusal.complaint;
         EXPECT_EQ(read("record"), "kept") << refusal.complaint;
     }
@@ -203,10 +236,24 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         fs::create_symlink(target, path(link));
         files.insert(link);
     }
+    // A folder where anyone may make files but remove or replace only their own, as /tmp, and
+    // in it another user's file. Only root can give files away.
+    const bool root = geteuid() == 0;
+    if (root) {
+        fs::create_directory(path("sticky"));
+        write("sticky/record", "kept");
+        ASSERT_EQ(chown(path("sticky/record").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(path("sticky/record").c_str(), 0666), 0);
+        ASSERT_EQ(chown(path("sticky").c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chmod(path("sticky").c_str(), 01777), 0);
+        files.insert({"sticky", "sticky/record"});
+    }
     const struct {
         const char* output;
         rlim_t file_size_limit;
         const char* complaint;  // none: the record is written
+        int mode = 0600;        // of the file "record"
+        bool as_plain_user = false;
     } cases[] = {
         {"record", RLIM_INFINITY, nullptr},
         {"link", RLIM_INFINITY, nullptr},  // the file it names is replaced, the link stays
@@ -225,17 +272,31 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         {"loop", RLIM_INFINITY, "make: loop: Too many levels of symbolic links\n"},
         {"astray", RLIM_INFINITY, "make: astray: Not a directory\n"},
         {"record/x", RLIM_INFINITY, "make: record/x: Not a directory\n"},
+        {"nl\nmissing/record", RLIM_INFINITY,
+         "make: cannot create a temporary file in nl\\x0amissing/ (the record is written there "
+         "first, then renamed to nl\\x0amissing/record): No such file or directory\n"},
+        // As a shell's ">" would not write them, though the folder is the user's.
+        {"record", RLIM_INFINITY,
+         "make: record: Permission denied; -o replaces only files you may write\n", 0444, true},
+        {"link", RLIM_INFINITY,
+         "make: link: Permission denied; -o replaces only files you may write\n", 0444, true},
+        {"sticky/record", RLIM_INFINITY, "make: sticky/record: Operation not permitted\n", 0600,
+         true},
     };
     for (const auto& c : cases) {
+        if (!root && c.output == std::string("sticky/record")) {
+            continue;
+        }
         write("record", "kept");
-        fs::permissions(path("record"), fs::perms::owner_read | fs::perms::owner_write);
+        fs::permissions(path("record"), fs::perms(c.mode));
         // The tool inherits both; it must not be killed by SIGXFSZ.
         rlimit unlimited, limited;
         getrlimit(RLIMIT_FSIZE, &unlimited);
         limited = {std::min(c.file_size_limit, unlimited.rlim_max), unlimited.rlim_max};
         mode_t mask = umask(027);
         setrlimit(RLIMIT_FSIZE, &limited);
-        Result result = run({"make", "--serial", "S", "--isn", "I", "-o", c.output});
+        Result result = run({"make", "--serial", "S", "--isn", "I", "-o", c.output}, "", "", {},
+                            c.as_plain_user);
         setrlimit(RLIMIT_FSIZE, &unlimited);
         umask(mask);
 
@@ -243,8 +304,11 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         EXPECT_THAT(result.err, HasSubstr(c.complaint ? c.complaint : "")) << c.output;
         EXPECT_EQ(read("record"), c.complaint ? "kept" : record_with("S", "I")) << c.output;
         // Replaced or not, the file keeps its permission bits, whatever the umask.
-        EXPECT_EQ(fs::status(path("record")).permissions(), fs::perms(0600)) << c.output;
+        EXPECT_EQ(fs::status(path("record")).permissions(), fs::perms(c.mode)) << c.output;
         EXPECT_EQ(names(), files) << c.output;
+        if (root) {
+            EXPECT_EQ(read("sticky/record"), "kept") << c.output;
+        }
         EXPECT_TRUE(fs::is_empty(path("folder"))) << c.output;
         EXPECT_TRUE(fs::is_fifo(path("pipe"))) << c.output;
         for (const auto& [link, target] : links) {
@@ -253,8 +317,8 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
     }
 }
 
-// The file replaced keeps its permission bits, as under a shell's ">", also through a link; a
-// new file gets those of a plain create, 0666 less the umask.
+// The file replaced keeps its permission bits, as under a shell's ">", also through a link, but
+// for the set-id bits; a new file gets those of a plain create, 0666 less the umask.
 TEST_F(BarcodeRecord, MakeKeepsTheModeOfTheFileItReplaces) {
     fs::create_symlink("record", path("link"));
     const struct {
@@ -266,8 +330,12 @@ TEST_F(BarcodeRecord, MakeKeepsTheModeOfTheFileItReplaces) {
         {"record", -1, 022, 0644},   {"record", -1, 077, 0600},   {"record", -1, 0, 0666},
         {"record", 0600, 022, 0600}, {"record", 0640, 077, 0640}, {"record", 0755, 0, 0755},
         {"record", 0444, 022, 0444}, {"link", 0600, 022, 0600},   {"link", 0604, 077, 0604},
+        {"record", 06755, 0, 0755},
     };
     for (const auto& c : cases) {
+        if (c.before == 0444 && geteuid() != 0) {
+            continue;  // only root may write it, and so replace it
+        }
         fs::remove(path("record"));
         if (c.before >= 0) {
             write("record", "kept");
@@ -283,7 +351,10 @@ TEST_F(BarcodeRecord, MakeKeepsTheModeOfTheFileItReplaces) {
     }
 }
 
-TEST_F(BarcodeRecord, MakeWritesNoRecordToATerminal) {
+// A terminal as standard output gets no record. One named as input never becomes the tool's
+// controlling terminal, though the tool leads a session of its own: when its other end closes,
+// reading it fails, and no SIGHUP ends the tool.
+TEST_F(BarcodeRecord, MakeWritesNoRecordToATerminalAndInspectTakesNoneAsItsOwn) {
     int terminal = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
     ASSERT_EQ(grantpt(terminal) | unlockpt(terminal), 0);
@@ -306,6 +377,35 @@ TEST_F(BarcodeRecord, MakeWritesNoRecordToATerminal) {
     EXPECT_FALSE(printed());
     close(held);
     close(terminal);
+
+    int other_end = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(other_end, 0);
+    ASSERT_EQ(fcntl(other_end, F_SETFD, FD_CLOEXEC), 0);  // so that closing it closes it
+    ASSERT_EQ(grantpt(other_end) | unlockpt(other_end), 0);
+    name = ptsname(other_end);
+    int err = open(path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    pid_t pid = spawn({"setsid", BARCODE_RECORD_PROGRAM, "inspect", name},
+                      environment_with("LC_ALL", "C"), {{err, STDERR_FILENO}});
+    close(err);
+    // The other end closes once the tool waits for input: asleep, with the terminal open.
+    const fs::path process = "/proc/" + std::to_string(pid);
+    auto waiting = [&] {
+        std::ifstream stat(process / "stat");
+        std::string fields((std::istreambuf_iterator<char>(stat)), {});
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator(process / "fd", error)) {
+            if (fs::read_symlink(fd, error) == name) {
+                return fields.find(") S ") != std::string::npos;
+            }
+        }
+        return false;
+    };
+    for (int tries = 0; tries < 500 && !waiting(); ++tries) {
+        usleep(10000);
+    }
+    close(other_end);
+    EXPECT_EQ(wait_for(pid), 2);
+    EXPECT_EQ(read(".stderr"), "barcode-record: inspect: " + name + ": Input/output error\n");
 }
 
 // The warning codes of one line of inspect --json.
@@ -320,17 +420,19 @@ std::vector<std::string> codes_in(const std::string& line) {
 }
 
 TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
-    const std::vector<std::string> none, not_utf8 = {"isn-not-utf8"};
+    const std::vector<std::string> none, not_utf8 = {"isn-not-utf8"}, control = {"isn-control"},
+                                         space = {"isn-space"};
     const struct {
         std::string serial;
         std::string isn;
         std::vector<std::string> codes;
+        std::string json = "";  // "ro.isn"'s value; none: the ISN as a JSON string as it is
     } cases[] = {
         {"SN0042", "ISN 1", none},
         {std::string("\0X1", 3), "I", {"serial-dropped"}},  // the serial written one byte late
         {"SN-0042", "I", {"serial-dropped"}},
         {std::string(147, '-'), "I", {"serial-runs-into-isn", "serial-dropped"}},
-        {std::string(60, 'S') + std::string(87, '-'), "", {"serial-dropped"}},  // ends at 251
+        {std::string(60, 'S') + std::string(87, '-'), "", {"serial-dropped", "isn-empty"}},
         {std::string(63, 'S'), "I", none},
         {std::string(64, 'S'), "I", {"serial-cut"}},
         {"", "I", {"serial-empty"}},
@@ -339,11 +441,20 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
         {std::string(920, '-'),
          std::string(773, '-'),  // no zero byte from byte 104 on
          {"serial-runs-into-isn", "serial-dropped", "serial-empty", "isn-too-long",
-          "isn-unterminated"}},
+          "isn-unterminated"},
+         "null"},
         {"S", std::string(91, 'i'), none},
-        {"S", std::string(92, 'i'), {"isn-too-long"}},
-        {"S", std::string(772, 'i'), {"isn-too-long"}},  // its zero byte is the record's last
-        {"S", std::string(773, 'i'), {"isn-too-long", "isn-unterminated"}},
+        {"S", std::string(92, 'i'), {"isn-too-long"}, "null"},
+        {"S", std::string(772, 'i'), {"isn-too-long"}, "null"},  // its zero byte is the last
+        {"S", std::string(773, 'i'), {"isn-too-long", "isn-unterminated"}, "null"},
+        // A factory line's usual slips: a CRLF file's line end, a tab, a stray space.
+        {"S", "ISN-1\r", control, "\"ISN-1\\r\""},
+        {"S", "I\n\t\x01\x1f\x7f", control, "\"I\\n\\t\\u0001\\u001f\x7f\""},
+        {"S", "~I S N~\x80", not_utf8, "\"~I S N~\xef\xbf\xbd\""},
+        {"S", " ISN", space},
+        {"S", "ISN ", space},
+        {"S", " ", space},
+        {"S", "", {"isn-empty"}},
         // The ISN's own warning; the UTF-8 edge cases are the text module's
         // (barcode_record_text_test.cpp).
         {"S", "\xff", not_utf8},
@@ -362,14 +473,17 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
         EXPECT_THAT(codes_in(line), ElementsAreArray(c.codes)) << line;
         EXPECT_THAT(line, HasSubstr(c.codes.empty() ? "\"status\":0," : "\"status\":1,"));
         // The check and the decoding agree: valid text is published as it is.
-        EXPECT_THAT(line, HasSubstr(c.codes == not_utf8 ? "\"ro.isn\":\"\xef\xbf\xbd"
-                                                        : "\"ro.isn\":\"" + c.isn + "\""));
+        EXPECT_THAT(
+            line, HasSubstr(c.codes == not_utf8 && c.json.empty()
+                                ? "\"ro.isn\":\"\xef\xbf\xbd"
+                                : "\"ro.isn\":" + (c.json.empty() ? "\"" + c.isn + "\"" : c.json)));
     }
 
     write("record", record_with(std::string(920, '-'), ""));
     EXPECT_THAT(run({"inspect", "record"}).out,
                 HasSubstr("\n  warning: 920 bytes of the serial field are dropped: not ASCII "
-                          "letters or digits\n  warning: the serial is empty\n"));
+                          "letters or digits (serial-dropped)\n  warning: the serial is empty "
+                          "(serial-empty)\n"));
 
     write("record", record_with(std::string(70, 'S'), "I"));
     Result text = run({"inspect", "record"});
@@ -377,7 +491,18 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
     EXPECT_THAT(text.out, HasSubstr("\"" + std::string(63, 'S') +
                                     "\"\n  ro.isn \"I\"\n  warning: "
                                     "the serial field holds 70 letters and digits; a device keeps "
-                                    "the first 63\n"));
+                                    "the first 63 (serial-cut)\n"));
+
+    // A device sets no "ro.isn" that the property service refuses; its bytes are shown apart.
+    write("record\n", record_with("S", " " + std::string(91, 'i')));
+    EXPECT_EQ(run({"inspect", "record\n"}).out,
+              "record\\x0a\n  ro.serialno \"S\"\n"
+              "  ro.isn not set: the ISN is 92 bytes, the property service takes at most 91\n"
+              "  ISN field \" " +
+                  std::string(91, 'i') +
+                  "\"\n  warning: the ISN is 92 bytes; the property service takes at most 91, so "
+                  "\"ro.isn\" would not be set (isn-too-long)\n  warning: the ISN starts with a "
+                  "space, which a device publishes as stored (isn-space)\n");
 }
 
 // The object inspect --json prints for a 1024-byte file named "record".
@@ -427,18 +552,35 @@ TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
                        "the serial field holds 64 letters and digits; a device keeps the first "
                        "63") +
                    "," +
+                   warning("isn-control",
+                           "the ISN holds 2 control bytes (below 0x20, or 0x7f), "
+                           "which a device publishes as stored") +
+                   "," +
                    warning("isn-not-utf8",
                            "the ISN is not valid UTF-8, which later platform releases refuse"))},
+        // No "ro.isn": the field's bytes under names of their own.
         {"record", record_with("", std::string(773, 'i')),
-         taken(1, "", std::string(773, 'i'), repeat("69", 773),
-               warning("serial-empty", "the serial is empty") + "," +
-                   warning("isn-too-long",
-                           "the ISN is 773 bytes; the property service takes at most 91, so "
-                           "\\\"ro.isn\\\" would not be set") +
+         "{\"file\":\"record\",\"status\":1,\"size\":1024,\"ro.serialno\":\"\",\"ro.isn\":null,"
+         "\"ro.isn_hex\":null,\"isn_field\":\"" +
+             std::string(773, 'i') + "\",\"isn_field_hex\":\"" + repeat("69", 773) +
+             "\",\"warnings\":[" + warning("serial-empty", "the serial is empty") + "," +
+             warning("isn-too-long",
+                     "the ISN is 773 bytes; the property service takes at most 91, so "
+                     "\\\"ro.isn\\\" would not be set") +
+             "," +
+             warning("isn-unterminated",
+                     "the ISN has no zero byte before the end of the record: a device reads "
+                     "bytes 251 to 1023 as the ISN") +
+             "]}\n"},
+        {"record", record_with("S", " I\x1f "),
+         taken(1, "S", " I\\u001f ", "20491f20",
+               warning("isn-control",
+                       "the ISN holds 1 control byte (below 0x20, or 0x7f), which "
+                       "a device publishes as stored") +
                    "," +
-                   warning("isn-unterminated",
-                           "the ISN has no zero byte before the end of the record: a device "
-                           "publishes bytes 251 to 1023"))},
+                   warning("isn-space",
+                           "the ISN starts and ends with a space, which a device "
+                           "publishes as stored"))},
         {"short", record_with("S", "I").substr(0, 1023),
          "{\"file\":\"short\",\"status\":2,\"size\":1023,"
          "\"refused\":\"error:unexpected record size\"}\n"},
@@ -475,7 +617,8 @@ TEST_F(BarcodeRecord, InspectExitsWithTheWorstOfItsFiles) {
     for (const char* unreadable : {"missing", "folder"}) {
         Result result = json({"inspect", "--json", unreadable, "clean"});
         EXPECT_EQ(result.status, 2) << unreadable;
-        EXPECT_THAT(result.err, HasSubstr(std::string("barcode-record: ") + unreadable + ": "));
+        EXPECT_THAT(result.err,
+                    HasSubstr(std::string("barcode-record: inspect: ") + unreadable + ": "));
         EXPECT_THAT(result.out, HasSubstr("{\"file\":\"clean\",\"status\":0,"));
     }
 }
@@ -520,6 +663,11 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         {{"make", "--serial", "S", "--", "--help"}, "make: unexpected argument --help"},
         {{"make", "x", "--serial", "S", "--serial", "T"}, "make: unexpected argument x"},
         {{"make", "--serial", "S", "--serial", "T"}, "make: --serial is given twice"},
+        {{"make", "--isn", "I", "--serial", "S", "--isn", "J"}, "make: --isn is given twice"},
+        {{"make", "-o", "a", "--serial", "S", "--isn", "I", "--output", "b"},
+         "make: -o is given twice"},
+        {{"make", "--serial", "S", "--isn", "I", "x\ny"}, "make: unexpected argument x\\x0ay"},
+        {{"check\n"}, "unknown command check\\x0a"},
         {{"make", "-o", "kept", "--serial", "S"}, "make: both --serial and --isn are needed"},
         {{"make", "-o", "kept", "--serial", "S", "--serial", "T", "--isn", "I"},
          "make: --serial is given twice"},
@@ -561,6 +709,16 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         EXPECT_EQ(result.err, c.mistake.empty() ? "" : told) << line;
         EXPECT_EQ(read("kept"), "kept") << line;
     }
+    // Each help fits 80 columns; the tool's own is followed by each command's, a blank line
+    // before each.
+    for (const auto& [command, usage] : usages) {
+        std::istringstream lines(usage);
+        for (std::string line; std::getline(lines, line);) {
+            EXPECT_LE(line.size(), 80u) << line;
+        }
+    }
+    EXPECT_THAT(usages.at(""),
+                EndsWith("version.\n\n" + usages.at("make") + "\n" + usages.at("inspect")));
     setenv("POSIXLY_CORRECT", "1", 1);  // options may follow files all the same
     EXPECT_EQ(json({"inspect", "record", "--json"}).out, taken(0, "S", "I", "49"));
     unsetenv("POSIXLY_CORRECT");
@@ -598,6 +756,12 @@ TEST_F(BarcodeRecord, MakeTellsTheWarningsOfTheRecordItWrote) {
          said + "1 byte of the serial field is dropped: not an ASCII letter or digit " +
              "(serial-dropped)\n" + said + "the serial is empty (serial-empty)\n" + said +
              "the ISN is not valid UTF-8, which later platform releases refuse (isn-not-utf8)\n"},
+        {"SN1", "", said + "the ISN is empty (isn-empty)\n"},
+        {"SN1", example_isn + "\r",
+         said + "the ISN holds 1 control byte (below 0x20, or 0x7f), which a device publishes " +
+             "as stored (isn-control)\n"},
+        {"SN1", " " + example_isn,
+         said + "the ISN starts with a space, which a device publishes as stored (isn-space)\n"},
     };
     for (const auto& c : cases) {
         Result result = run({"make", "--serial", c.serial, "--isn", c.isn, "-o", "record"});
@@ -621,15 +785,17 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
     fs::create_directory(path("folder"));
     const std::string refused =
         ": a device logs \"error:unexpected record size\" and publishes nothing\n";
-    Result text = run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "clean"});
+    Result text =
+        run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "new\nline", "clean"});
     EXPECT_EQ(text.status, 2);
     EXPECT_EQ(text.out, "short\n  refused: 1023 bytes, not 1024" + refused +
                             "one\n  refused: 1 byte, not 1024" + refused +
                             "/dev/zero\n  refused: more than 1024 bytes" + refused +
                             "clean\n  ro.serialno \"S\"\n  ro.isn \"I\"\n");
     EXPECT_EQ(text.err,
-              "barcode-record: missing: No such file or directory\n"
-              "barcode-record: folder: Is a directory\n");
+              "barcode-record: inspect: missing: No such file or directory\n"
+              "barcode-record: inspect: folder: Is a directory\n"
+              "barcode-record: inspect: new\\x0aline: No such file or directory\n");
     // A read of the huge file would end the tool.
     EXPECT_THAT(run({"inspect", "--json", "huge"}, "", "", failing("read:-9")).out,
                 StartsWith("{\"file\":\"huge\",\"status\":2,\"size\":4294967296,\"refused\":"));
@@ -659,6 +825,13 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
                           "");
     EXPECT_EQ(rest.out + rest.err,
               "-\n  ro.serialno \"S\"\n  ro.isn \"I\"\n-\n  refused: 0 bytes, not 1024" + refused);
+    // Standard input positioned past its end has nothing more to give.
+    int past = open(path("clean").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(lseek(past, 5000, SEEK_SET), 5000);
+    Result beyond =
+        execute({BARCODE_RECORD_PROGRAM, "inspect", "-"}, "", "", {}, {{past, STDIN_FILENO}});
+    close(past);
+    EXPECT_EQ(beyond.out, "-\n  refused: 0 bytes, not 1024" + refused);
     // Each file is closed once read: 16 files with 12 descriptors.
     std::vector<std::string> sixteen = {"sh", "-c", "ulimit -n 12 && exec \"$0\" \"$@\"",
                                         BARCODE_RECORD_PROGRAM, "inspect"};
@@ -672,8 +845,9 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
 // be written is a failure too.
 TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
     write("clean", record_with("S", "I"));
+    fs::create_symlink("record", path("link"));
     const std::vector<std::string> make = {"make", "--serial", "S", "--isn", "I", "-o", "record"};
-    const std::string full = "barcode-record: standard output: No space left on device\n";
+    const std::string full = ": standard output: No space left on device\n";
     const std::string io_error = "barcode-record: make: record: Input/output error\n";
     const struct {
         std::vector<std::string> args;
@@ -681,10 +855,22 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         int status;
         std::string err;
         std::string signals = "";  // an option of env(1), which then starts the tool
+        bool written = false;      // though the status is not 0
     } cases[] = {
         {make, "write:28", 2, "barcode-record: make: record: No space left on device\n"},
         {make, "fsync:5", 2, io_error},
         {make, "close:5", 2, io_error},
+        {make, "fchmod:1", 2, "barcode-record: make: record: Operation not permitted\n"},
+        {make, "rename:18", 2, "barcode-record: make: record: Invalid cross-device link\n"},
+        {{"make", "--serial", "S", "--isn", "I", "-o", "link"},
+         "realpath:36",
+         2,
+         "barcode-record: make: link: File name too long\n"},
+        // The second sync is the folder's, after the rename.
+        {make, "fsync:5:2", 2,
+         "barcode-record: make: record: written, but its folder could not be synced, so the "
+         "record may not survive a power cut: Input/output error\n",
+         "", true},
         {make, "mkstemp:13", 2,
          "barcode-record: make: cannot create a temporary file in ./ (the record is written "
          "there first, then renamed to record): Permission denied\n"},
@@ -695,12 +881,12 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         {make, "write:-3", 1000 + SIGQUIT, ""},
         {make, "write:-2", 0, "", "--ignore-signal=INT"},
         {make, "mkstemp:-15", 0, "", "--block-signal=TERM"},
-        {{"--help"}, "", 2, full},
-        {{"make", "--help"}, "", 2, full},
-        {{"inspect", "--help"}, "", 2, full},
-        {{"inspect", "clean"}, "", 2, full},
-        {{"inspect", "--json", "clean"}, "", 2, full},
-        {{"make", "--serial", "S", "--isn", "I"}, "", 2, full},
+        {{"--help"}, "", 2, "barcode-record" + full},
+        {{"make", "--help"}, "", 2, "barcode-record: make" + full},
+        {{"inspect", "--help"}, "", 2, "barcode-record: inspect" + full},
+        {{"inspect", "clean"}, "", 2, "barcode-record: inspect" + full},
+        {{"inspect", "--json", "clean"}, "", 2, "barcode-record: inspect" + full},
+        {{"make", "--serial", "S", "--isn", "I"}, "", 2, "barcode-record: make" + full},
     };
     rlimit core, no_core;  // SIGQUIT leaves no core in the folder
     getrlimit(RLIMIT_CORE, &core);
@@ -717,9 +903,10 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
                                         : execute(args, "", "", failing(c.fault));
         EXPECT_EQ(result.status, c.status) << c.fault << c.args[0];
         EXPECT_EQ(result.err, c.err) << c.fault;
-        EXPECT_EQ(read("record"), c.status == 0 ? record_with("S", "I") : "kept") << c.fault;
-        EXPECT_EQ(names(),
-                  std::set<std::string>({".stdin", ".stdout", ".stderr", "clean", "record"}));
+        EXPECT_EQ(read("record"), c.status == 0 || c.written ? record_with("S", "I") : "kept")
+            << c.fault;
+        EXPECT_EQ(names(), std::set<std::string>(
+                               {".stdin", ".stdout", ".stderr", "clean", "link", "record"}));
     }
     setrlimit(RLIMIT_CORE, &core);
 
@@ -736,7 +923,8 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
     close(ends[0]);
     close(ends[1]);
     EXPECT_EQ(late.status, 2);
-    EXPECT_EQ(late.err, "barcode-record: standard output: Resource temporarily unavailable\n");
+    EXPECT_EQ(late.err,
+              "barcode-record: inspect: standard output: Resource temporarily unavailable\n");
 }
 
 // The record is first written in the folder of the file it replaces, not in the link's: a

@@ -21,14 +21,16 @@ PATH=$work/bin "$cmake" -G "$generator" -S "$source_dir" -B "$work/build" \
     -DCMAKE_MAKE_PROGRAM="$make_program" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$work/configure.log"
 status=0
-PATH=$work/bin "$ctest" --test-dir "$work/build" \
-    -R '^(format|clang_tidy|cppcheck|no_heap_allocations|benchmarks|manual_page_lint|package)$' >"$work/ctest.log" ||
-    { echo "ctest failed"; status=1; }
+tests="format clang_tidy cppcheck cppcheck_host_code no_heap_allocations benchmarks
+       manual_page_lint package"
+# shellcheck disable=SC2086 # the words of tests are the tests
+PATH=$work/bin "$ctest" --test-dir "$work/build" -R "^($(echo $tests | tr ' ' '|'))\$" \
+    >"$work/ctest.log" || { echo "ctest failed"; status=1; }
 for package in clang-format clang-tidy cppcheck valgrind libbenchmark-dev mandoc dpkg-dev; do
     grep -q "^-- .* not found: .*(apt-get install $package)$" "$work/configure.log" ||
         { echo "configure does not name $package as missing"; status=1; }
 done
-for test in format clang_tidy cppcheck no_heap_allocations benchmarks manual_page_lint package; do
+for test in $tests; do
     grep -Eq "Test +#[0-9]+: $test \.+\*+Skipped" "$work/ctest.log" ||
         { echo "$test is not reported as skipped"; status=1; }
 done

@@ -28,7 +28,8 @@ answer() {
     shift
     "$tool" "$@" <"$record" 2>&1 && echo "status 0" || echo "status $?"
 }
-for args in "--version" "inspect $record" "inspect --json $record -" "make --serial S"; do
+for args in "--version" "inspect $record" "inspect --json $record -" "make --serial S" \
+    "make --serial S --isn I\\x0d -o -"; do
     # shellcheck disable=SC2086 # the words of args are the arguments
     answer "$built" $args >"$work/built"
     # shellcheck disable=SC2086

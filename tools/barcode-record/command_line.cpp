@@ -10,18 +10,45 @@ namespace record_tool {
 
 const char PROGRAM[] = "barcode-record";
 
+namespace {
+
+// The command that runs; empty before one does.
+std::string& command() {
+    static std::string name;
+    return name;
+}
+
+std::string speaker() {
+    return command().empty() ? PROGRAM : PROGRAM + (": " + command());
+}
+
+// Standard error has no one to tell of its own failure.
+void say(const std::string& lines) {
+    (void)fputs(lines.c_str(), stderr);
+}
+
+}  // namespace
+
+std::string begin_command(const std::string& name) {
+    command() = name;
+    return speaker();
+}
+
+void tell(const std::string& message) {
+    say(speaker() + ": " + message + "\n");
+}
+
 int fail(const std::string& message) {
-    fprintf(stderr, "%s: %s\n", PROGRAM, message.c_str());
+    tell(message);
     return status_refused;
 }
 
-int usage_error(const std::string& message, const std::string& usage, const std::string& command) {
+int usage_error(const std::string& message, const std::string& usage) {
     if (!message.empty()) {
-        fprintf(stderr, "%s: %s\n", PROGRAM, message.c_str());
+        tell(message);
     }
-    std::string synopsis = usage.substr(0, usage.find('\n'));
-    std::string asked = command.empty() ? PROGRAM : std::string(PROGRAM) + " " + command;
-    fprintf(stderr, "%s\nTry '%s --help' for more information.\n", synopsis.c_str(), asked.c_str());
+    std::string asked = command().empty() ? PROGRAM : PROGRAM + (" " + command());
+    say(usage.substr(0, usage.find('\n')) + "\nTry '" + asked + " --help' for more information.\n");
     return status_refused;
 }
 

@@ -12,13 +12,20 @@ extern const char PROGRAM[];
 
 enum status { status_clean = 0, status_warnings = 1, status_refused = 2 };
 
-// "barcode-record: MESSAGE" on standard error; returns status_refused.
+// From here on, every message names the command `name` after the tool ("barcode-record: make:
+// ..."). Returns that start of a message, without its colon, for getopt_long to give as well.
+std::string begin_command(const std::string& name);
+
+// "barcode-record: COMMAND: MESSAGE" on standard error, the command's name if one runs.
+void tell(const std::string& message);
+
+// tell(message), and returns status_refused.
 int fail(const std::string& message);
 
 // A wrong command line, on standard error: what is wrong (getopt_long has said it already when
 // `message` is empty), the first line of `usage` (its synopsis), and where the full help is:
-// `command`'s own --help, or the tool's when `command` is empty. Returns status_refused.
-int usage_error(const std::string& message, const std::string& usage, const std::string& command);
+// the running command's own --help, or the tool's. Returns status_refused.
+int usage_error(const std::string& message, const std::string& usage);
 
 // Ends a command that writes to standard output: output that cannot be written whole is a
 // failure, told on standard error, with status_refused in place of `status`.

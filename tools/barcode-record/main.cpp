@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
     // removed, like any other failed write; the default action would kill the tool mid-write
     // and leave the temporary file behind. Set here rather than left to the caller, since a
     // shell's "ulimit -f" does not ignore the signal.
-    signal(SIGXFSZ, SIG_IGN);
+    (void)signal(SIGXFSZ, SIG_IGN);
     return record_tool::run_tool(argc, argv, BARCODE_RECORD_VERSION);
 }

@@ -1,46 +1,50 @@
-// Examining a barcode record.
+// Inspecting a barcode record.
 #include "tools/barcode-record/record.h"
 
-#include <string.h>
+#include <algorithm>
 
 #include "platform/platform.h"
 #include "tools/barcode-record/text.h"
 
 namespace record_tool {
 
-namespace {
-
-// The longest value the target release's property service takes.
 const size_t PROPERTY_VALUE_LENGTH_MAX = PROPERTY_VALUE_MAX - 1;
 
-using Record = unsigned char[BARCODE_RECORD_SIZE];
+namespace {
+
+bool is_control(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
 
 }  // namespace
 
 // The serial field is scanned once, by the program's own code, for the serial, its extent and
 // its count of letters and digits.
-Examination examine(const std::string& bytes) {
-    Record record;
-    memcpy(record, bytes.data(), sizeof(record));
-    Examination result;
+Inspection inspect_record(const Record& record) {
+    Inspection result;
     char serial[SERIAL_BUFFER_SIZE];
-    serial_field field;
-    scan_serial_field(record, serial, &field);
+    serial_field field = {};
+    scan_serial_field(record.bytes, serial, &field);
     result.serial = serial;
     char isn[ISN_BUFFER_SIZE];
-    result.isn.assign(isn, copy_isn_text(record, isn));
+    result.isn.assign(isn, copy_isn_text(record.bytes, isn));
+    result.isn_set = result.isn.size() <= PROPERTY_VALUE_LENGTH_MAX;
 
     // Every byte of the field that is no letter or digit is dropped, a zero at its first byte
     // too when the serial starts after it (written one byte late). A field that is that zero
     // alone is an empty serial, and is told as that only.
     size_t dropped = field.end - SERIAL_FIELD_OFFSET - field.alphanumeric;
     if (field.end == static_cast<size_t>(SERIAL_FIELD_OFFSET) + 1 &&
-        record[SERIAL_FIELD_OFFSET] == 0) {
+        record.bytes[SERIAL_FIELD_OFFSET] == 0) {
         dropped = 0;
     }
+    const std::string& text = result.isn;
+    const size_t controls = std::count_if(text.begin(), text.end(), is_control);
+    const bool leading = !text.empty() && text.front() == ' ';
+    const bool trailing = !text.empty() && text.back() == ' ';
 
     auto warn = [&](warning code, const std::string& message) {
-        result.warnings.emplace_back(WARNING_CODES[code], message);
+        result.warnings.push_back({WARNING_CODES[code], message});
     };
     if (field.end > static_cast<size_t>(ISN_FIELD_OFFSET)) {
         warn(serial_runs_into_isn,
@@ -60,18 +64,32 @@ Examination examine(const std::string& bytes) {
     if (result.serial.empty()) {
         warn(serial_empty, "the serial is empty");
     }
-    if (result.isn.size() > PROPERTY_VALUE_LENGTH_MAX) {
-        warn(isn_too_long, "the ISN is " + std::to_string(result.isn.size()) +
+    if (text.empty()) {
+        warn(isn_empty, "the ISN is empty");
+    }
+    if (!result.isn_set) {
+        warn(isn_too_long, "the ISN is " + std::to_string(text.size()) +
                                " bytes; the property service takes at most " +
                                std::to_string(PROPERTY_VALUE_LENGTH_MAX) +
                                ", so \"ro.isn\" would not be set");
     }
-    if (result.isn.size() == ISN_TEXT_MAX + 1) {
+    if (text.size() == ISN_TEXT_MAX + 1) {
         warn(isn_unterminated,
-             "the ISN has no zero byte before the end of the record: a device publishes bytes "
-             "251 to 1023");
+             "the ISN has no zero byte before the end of the record: a device reads bytes 251 "
+             "to 1023 as the ISN");
     }
-    if (!valid_utf8(result.isn)) {
+    if (controls > 0) {
+        warn(isn_control, "the ISN holds " + count_of(controls, "control byte") +
+                              " (below 0x20, or 0x7f), which a device publishes as stored");
+    }
+    if (leading || trailing) {
+        warn(isn_space, std::string("the ISN ") +
+                            (leading && trailing ? "starts and ends"
+                             : leading           ? "starts"
+                                                 : "ends") +
+                            " with a space, which a device publishes as stored");
+    }
+    if (!valid_utf8(text)) {
         warn(isn_not_utf8, "the ISN is not valid UTF-8, which later platform releases refuse");
     }
     return result;

@@ -2,8 +2,6 @@
 #include "tools/barcode-record/text.h"
 
 #include <ctype.h>
-#include <stdio.h>
-#include <stdlib.h>
 
 #include <algorithm>
 
@@ -12,6 +10,28 @@ namespace record_tool {
 std::string count_of(size_t count, const std::string& thing) {
     return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
+
+namespace {
+
+const char HEX_DIGITS[] = "0123456789abcdef";
+
+// Printable ASCII as it is, every other byte as \xHH; with `marks`, the backslash as \\ and the
+// double quote as \x22 too.
+std::string escaped(const std::string& bytes, bool marks) {
+    std::string text;
+    for (unsigned char byte : bytes) {
+        if (marks && byte == '\\') {
+            text += "\\\\";
+        } else if (byte >= 0x20 && byte < 0x7f && !(marks && byte == '"')) {
+            text += static_cast<char>(byte);
+        } else {
+            text += {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0xf]};
+        }
+    }
+    return text;
+}
+
+}  // namespace
 
 std::optional<std::string> unescape(const std::string& text) {
     std::string bytes;
@@ -22,9 +42,9 @@ std::optional<std::string> unescape(const std::string& text) {
             bytes += '\\';
             ++i;
         } else if (text.compare(i, 2, "\\x") == 0 && i + 3 < text.size() &&
-                   isxdigit(static_cast<unsigned char>(text[i + 2])) &&
-                   isxdigit(static_cast<unsigned char>(text[i + 3]))) {
-            bytes += static_cast<char>(strtol(text.substr(i + 2, 2).c_str(), nullptr, 16));
+                   isxdigit(static_cast<unsigned char>(text[i + 2])) != 0 &&
+                   isxdigit(static_cast<unsigned char>(text[i + 3])) != 0) {
+            bytes += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
             i += 3;
         } else {
             return std::nullopt;
@@ -34,19 +54,11 @@ std::optional<std::string> unescape(const std::string& text) {
 }
 
 std::string escape(const std::string& bytes) {
-    std::string text;
-    for (unsigned char byte : bytes) {
-        char hex[5];
-        if (byte == '\\') {
-            text += "\\\\";
-        } else if (byte >= 0x20 && byte < 0x7f && byte != '"') {
-            text += static_cast<char>(byte);
-        } else {
-            snprintf(hex, sizeof(hex), "\\x%02x", byte);
-            text += hex;
-        }
-    }
-    return text;
+    return escaped(bytes, true);
+}
+
+std::string printable(const std::string& bytes) {
+    return escaped(bytes, false);
 }
 
 namespace {
@@ -83,7 +95,7 @@ size_t utf8_character(const std::string& text, size_t at) {
 }  // namespace
 
 bool valid_utf8(const std::string& text) {
-    for (size_t at = 0, length; at < text.size(); at += length) {
+    for (size_t at = 0, length = 0; at < text.size(); at += length) {
         if ((length = utf8_character(text, at)) == 0) {
             return false;
         }
@@ -105,13 +117,11 @@ std::string json_string(const std::string& utf8) {
     std::string text = "\"";
     for (char c : utf8) {
         unsigned char byte = c;
-        char escaped[8];
         if (c == '"' || c == '\\') {
             text += '\\';
             text += c;
         } else if (byte < 0x20 || byte == 0x7f) {
-            snprintf(escaped, sizeof(escaped), "\\u%04x", byte);
-            text += escaped;
+            text += {'\\', 'u', '0', '0', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0xf]};
         } else {
             text += c;
         }
@@ -120,11 +130,9 @@ std::string json_string(const std::string& utf8) {
 }
 
 std::string hex(const std::string& bytes) {
-    static const char DIGITS[] = "0123456789abcdef";
     std::string text;
     for (unsigned char byte : bytes) {
-        text += DIGITS[byte >> 4];
-        text += DIGITS[byte & 0xf];
+        text += {HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0xf]};
     }
     return text;
 }

@@ -19,6 +19,9 @@ std::optional<std::string> unescape(const std::string& text);
 // \xHH. unescape() reverses it.
 std::string escape(const std::string& bytes);
 
+// Printable ASCII as it is, every other byte as \xHH: a text as it was typed, kept on one line.
+std::string printable(const std::string& bytes);
+
 // Whether the text is well-formed UTF-8 throughout.
 bool valid_utf8(const std::string& text);
 

@@ -5,16 +5,18 @@
 #include <vector>
 
 #include "tools/barcode-record/command_line.h"
+#include "tools/barcode-record/inspect.h"
 #include "tools/barcode-record/make.h"
-#include "tools/barcode-record/report.h"
+#include "tools/barcode-record/text.h"
 
 namespace record_tool {
 
 const char TOOL_USAGE[] = R"(usage: barcode-record make|inspect ARGUMENT...
        barcode-record --help | --version
 
-Makes barcode records, and tells what a device would publish from one. --help prints this
-help, make --help and inspect --help a command's own; --version prints the tool's version.
+Makes barcode records, and tells what a device would publish from one. --help
+prints this help, make --help and inspect --help a command's own; --version
+prints the tool's version.
 )";
 
 // "+": the options before the command only; the command parses its own.
@@ -30,10 +32,10 @@ int run_tool(int argc, char** argv, const char* version) {
             return help(program + " " + version + "\n");
         }
         return c == 'h' ? help(std::string(TOOL_USAGE) + "\n" + MAKE_USAGE + "\n" + INSPECT_USAGE)
-                        : usage_error("", TOOL_USAGE, "");
+                        : usage_error("", TOOL_USAGE);
     }
     if (optind == argc) {
-        return usage_error("no command", TOOL_USAGE, "");
+        return usage_error("no command", TOOL_USAGE);
     }
 
     // The command's arguments, as a vector of their own whose first word names the command in
@@ -41,19 +43,16 @@ int run_tool(int argc, char** argv, const char* version) {
     // back in order as option 1, so options may follow files, whatever POSIXLY_CORRECT says, and
     // nothing is permuted. optind = 0 makes glibc start afresh and read that "-".
     std::string command = argv[optind];
-    std::string label = program + ": " + command;
+    if (command != "make" && command != "inspect") {
+        return usage_error("unknown command " + printable(command), TOOL_USAGE);
+    }
+    std::string label = begin_command(command);
     std::vector<char*> args(argv + optind, argv + argc);
     args[0] = label.data();
     args.push_back(nullptr);
     optind = 0;
     int count = static_cast<int>(args.size()) - 1;
-    if (command == "make") {
-        return make(count, args.data());
-    }
-    if (command == "inspect") {
-        return inspect(count, args.data());
-    }
-    return usage_error("unknown command " + command, TOOL_USAGE, "");
+    return command == "make" ? make(count, args.data()) : inspect(count, args.data());
 }
 
 }  // namespace record_tool

@@ -1,7 +1,7 @@
-// The inspect command: reports, for each file, what a device would publish from it, in text or
+// The inspect command: tells, for each file, what a device would publish from it, in text or
 // as JSON lines.
-#ifndef VOSSEL_TOOLS_BARCODE_RECORD_REPORT_H
-#define VOSSEL_TOOLS_BARCODE_RECORD_REPORT_H
+#ifndef VOSSEL_TOOLS_BARCODE_RECORD_INSPECT_H
+#define VOSSEL_TOOLS_BARCODE_RECORD_INSPECT_H
 
 #include <getopt.h>
 
