@@ -36,12 +36,11 @@ VOSSEL_DEVICE_DIR=$device "$program" || status=$?
 echo "== exit status $status"
 echo "== published"
 for property in $properties; do
-    case $set_before in
-        *" $property "*) note=" (set before the run)" ;;
-        *) note= ;;
+    note=
+    case $set_before in *" $property "*)
+        note=" (set before the run)"
+        [ "$status" != 0 ] || note=" (set before the run: the program's write was dropped)" ;;
     esac
-    [ -z "$note" ] || [ "$status" != 0 ] ||
-        note=" (set before the run: the program's write was dropped)"
     if [ -f "$device/properties/$property" ]; then
         printf '%s = "%s"%s\n' "$property" "$(cat "$device/properties/$property")" "$note"
     else

@@ -51,7 +51,8 @@ mkdir -p "$w/stock/properties" "$w/stock/nvram" && : >"$w/stock/properties/ro.se
 cat >"$w/publisher" <<'EOF'
 #!/bin/sh
 for p in ro.serialno ro.isn; do
-    [ "$STATUS" != 0 ] || [ -e "$VOSSEL_DEVICE_DIR/properties/$p" ] || echo "$p" >"$VOSSEL_DEVICE_DIR/properties/$p"
+    f=$VOSSEL_DEVICE_DIR/properties/$p
+    [ "$STATUS" != 0 ] || [ -e "$f" ] || echo "$p" >"$f"
 done
 exit "$STATUS"
 EOF
@@ -60,7 +61,8 @@ published() {
     STATUS=$1 examples/demo.sh "$w/publisher" "$w/$2" >"$w/1" 2>"$w/2"
     got_status=$? got=$(sed '1,/^== published$/d' "$w/1")
     [ "$got_status" = "$1" ] && [ "$got" = "$3" ] ||
-        { printf 'demo.sh, %s, %s: status %s, published:\n%s\n' "$2" "$1" "$got_status" "$got"; status=1; }
+        { printf 'demo.sh, %s, %s: status %s, published:\n%s\n' "$2" "$1" "$got_status" "$got"
+          status=1; }
 }
 published 0 device 'ro.serialno = "ro.serialno"
 ro.isn = "ro.isn"'

@@ -1,5 +1,6 @@
 // Files: bounded reading, the atomic and durable replace of a file with the stop signals held,
-// and standard output that is checked to the end. POSIX calls only; failures come back as errno values.
+// and standard output that is checked to the end. POSIX calls only; failures come back as errno
+// values.
 #ifndef VOSSEL_TOOLS_BARCODE_RECORD_FILES_H
 #define VOSSEL_TOOLS_BARCODE_RECORD_FILES_H
 
