@@ -4,10 +4,11 @@
 # The sources are C++11 with C library headers only: no STL, no exceptions, no RTTI. Keep
 # LOCAL_SRC_FILES in step with provisioning/CMakeLists.txt; a test compares the two.
 #
-# The tree itself compiles this module as Thumb-2 at -Os, position-independent, without
-# exceptions (its GLOBAL_CFLAGS) or RTTI (the default LOCAL_RTTI_FLAG), links it with -pie
-# -z relro -z now -z noexecstack and without --as-needed, and puts this folder on the include
-# path: only what changes that result is said here.
+# The tree itself compiles this module as Thumb-2 at -Os, position-independent, fortified at
+# level 1 (this release's C library does the same at any level above 0), without exceptions (its
+# GLOBAL_CFLAGS) or RTTI (the default LOCAL_RTTI_FLAG), links it with -pie -z relro -z now
+# -z noexecstack and without --as-needed, and puts this folder on the include path: only what
+# changes that result is said here.
 LOCAL_PATH := $(call my-dir)
 
 include $(CLEAR_VARS)
@@ -24,8 +25,6 @@ LOCAL_SRC_FILES := \
 LOCAL_CFLAGS := -Wall -Wextra -Werror
 # The tree's -fstack-protector guards only functions with character arrays: guard every one.
 LOCAL_CFLAGS += -fstack-protector-all
-# The tree fortifies at level 1 at most: level 2, the tree's definition undone first.
-LOCAL_CFLAGS += -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2
 # GCC 4.6 defaults to C++98; static_assert needs C++0x.
 LOCAL_CPPFLAGS := -std=gnu++0x
 # No C++ runtime may be needed: no guarded statics, which would call into it.

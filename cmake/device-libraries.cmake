@@ -1,7 +1,8 @@
 # The device build with the NDK: platform_libraries, the platform-private libraries the program
-# links, are the device's own copies, pulled from its /system/lib; liblog is the NDK's unless a
-# device copy is there too. They may have no SONAME, so they are linked by name and the program
-# needs them by name. What they need in turn is found on the device, as are they: no RPATH.
+# links, are the device's own copies, pulled from its /vendor/lib or /system/lib; liblog is the
+# NDK's unless a device copy is there too. They may have no SONAME, so they are linked by name
+# and the program needs them by name. What they need in turn is found on the device, as are
+# they: no RPATH.
 set(VOSSEL_DEVICE_LIBS "${PROJECT_SOURCE_DIR}/device-libs" CACHE PATH
     "folder with the device's libcutils.so, libnvram.so and libfile_op.so")
 foreach(name IN ITEMS log cutils nvram file_op)
@@ -15,8 +16,8 @@ foreach(name IN ITEMS log cutils nvram file_op)
         find_library(VOSSEL_LIBLOG log)
         set(device_log log)
     else()
-        message(FATAL_ERROR "${device_${name}} is missing: adb pull /system/lib/lib${name}.so "
-            "from the device into VOSSEL_DEVICE_LIBS (see docs/integration.md)")
+        message(FATAL_ERROR "${device_${name}} is missing: adb pull lib${name}.so from the "
+            "device's /vendor/lib or /system/lib into VOSSEL_DEVICE_LIBS (docs/integration.md)")
     endif()
 endforeach()
 # The log call must be in the liblog that is linked: the stubs of NDK releases before 2018

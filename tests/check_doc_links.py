@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
-"""Fails when a relative link in the documentation names no file or folder of the repository.
+"""Fails when a relative link in the documentation names no file or folder of the repository,
+or no heading of the document it names.
 
 usage: check_doc_links.py ROOT         checks ROOT/README.md and ROOT/docs/*.md
        check_doc_links.py --self-test  checks the checker on documents made for it
 
 A link is a Markdown inline link or image, [text](target), or a reference definition,
-[label]: target. Links with a scheme (https:, mailto:) and links to an anchor of the same
-document are not checked; the anchor and query of a relative link are dropped. Text inside code
-spans and fenced code blocks is not Markdown, so it holds no links.
+[label]: target. Links with a scheme (https:, mailto:) are not checked. An anchor, #name, of the
+same document or of a linked .md file must be the anchor of one of its headings as the hosting
+site makes them: lower case, punctuation but hyphens dropped, spaces as hyphens. The query of a
+link is dropped. Text inside code spans and fenced code blocks is not Markdown, so it holds no
+links and no headings.
 """
 import os
 import re
@@ -19,10 +22,11 @@ CODE_SPAN = re.compile(r"(`+).*?\1")
 INLINE = re.compile(r"!?\[[^\]]*\]\(\s*<?([^)\s>]*)>?(?:\s+[\"'(][^)]*)?\)")
 DEFINITION = re.compile(r"^ {0,3}\[[^\]]+\]:\s*<?(\S*?)>?(?:\s.*)?$")
 SCHEME = re.compile(r"^[A-Za-z][A-Za-z0-9+.-]*:")
+HEADING = re.compile(r"^ {0,3}#{1,6}\s+(.*?)\s*#*\s*$")
 
 
-def links(text):
-    """Yields (line number, target) for each link outside code."""
+def outside_code(text):
+    """Yields (line number, line) for each line outside fenced code blocks."""
     fence = None
     for number, line in enumerate(text.splitlines(), 1):
         opening = FENCE.match(line)
@@ -33,6 +37,23 @@ def links(text):
         if opening:
             fence = opening.group(1)
             continue
+        yield number, line
+
+
+def anchors(text):
+    """The anchors of a document's headings."""
+    found = set()
+    for _, line in outside_code(text):
+        heading = HEADING.match(line)
+        if heading:
+            name = re.sub(r"[^\w\- ]", "", heading.group(1).strip().lower())
+            found.add(name.replace(" ", "-"))
+    return found
+
+
+def links(text):
+    """Yields (line number, target) for each link outside code."""
+    for number, line in outside_code(text):
         line = CODE_SPAN.sub("", line)
         definition = DEFINITION.match(line)
         if definition:
@@ -52,18 +73,23 @@ def problems(root, names):
         folder = os.path.dirname(os.path.join(root, name))
         for number, target in links(text):
             path = re.split(r"[#?]", target, maxsplit=1)[0]
-            if not path or SCHEME.match(target):
+            anchor = target.split("#", 1)[1] if "#" in target else ""
+            if SCHEME.match(target):
                 continue
+            resolved = os.path.realpath(os.path.join(folder, path or os.path.basename(name)))
             if path.startswith("/"):
                 why = "not a relative link"
+            elif os.path.commonpath([root, resolved]) != root:
+                why = "outside the repository"
+            elif not os.path.exists(resolved):
+                why = "no such file or folder"
+            elif anchor and resolved.endswith(".md") and os.path.isfile(resolved):
+                with open(resolved, encoding="utf-8") as linked:
+                    if anchor in anchors(linked.read()):
+                        continue
+                why = "no such heading"
             else:
-                resolved = os.path.realpath(os.path.join(folder, path))
-                if os.path.commonpath([root, resolved]) != root:
-                    why = "outside the repository"
-                elif not os.path.exists(resolved):
-                    why = "no such file or folder"
-                else:
-                    continue
+                continue
             found.append(f"{name}:{number}: {target}: {why}")
     return found
 
@@ -80,7 +106,10 @@ def self_test():
     """Each case: a document's text, and the problems it must give."""
     cases = [
         ("[a](docs/b.md) [c](docs/) [d](docs/b.md#part) ![e](docs/b.md?x) <https://x.org/y>", []),
-        ("[a](https://example.org/none) [b](mailto:a@b.c) [c](#anchor)", []),
+        ("# The `x.y` anchor's (2) 3\n[a](https://example.org/none) [b](mailto:a@b.c) "
+         "[c](#the-xy-anchors-2-3)", []),
+        ("[a](#none)\n```sh\n# none\n```\n[b](docs/b.md#2-part-)",
+         ["README.md:1: #none: no such heading", "README.md:5: docs/b.md#2-part-: no such heading"]),
         ("[a](docs/nothing.md)", ["README.md:1: docs/nothing.md: no such file or folder"]),
         ("x\n[a](<docs/b.md> \"title\") [b](none.md 'title')",
          ["README.md:2: none.md: no such file or folder"]),
@@ -96,7 +125,8 @@ def self_test():
     with tempfile.TemporaryDirectory() as work:
         root = os.path.join(work, "repository")
         os.makedirs(os.path.join(root, "docs"))
-        open(os.path.join(root, "docs", "b.md"), "w").close()
+        with open(os.path.join(root, "docs", "b.md"), "w", encoding="utf-8") as page:
+            page.write("## Part\n    # not a heading\n")
         open(os.path.join(work, "outside.md"), "w").close()
         for text, expected in cases:
             with open(os.path.join(root, "README.md"), "w", encoding="utf-8") as readme:
