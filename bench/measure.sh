@@ -18,8 +18,9 @@ valgrind and /usr/bin/time.
 HELP
     exit 0
 fi
+# shellcheck source-path=SCRIPTDIR source=../examples/arguments.sh
 . "$(dirname "$0")/../examples/arguments.sh"
-[ $# -ge 2 ] && [ $# -le 3 ] || fail "expected 2 or 3 arguments, got $#"
+{ [ $# -ge 2 ] && [ $# -le 3 ]; } || fail "expected 2 or 3 arguments, got $#"
 program=$1
 example=$2
 runs=${3:-200}
@@ -41,7 +42,7 @@ fresh_device() {
 # command and the program write on standard error.
 once() {
     fresh_device
-    VOSSEL_DEVICE_DIR=$work/device "$@" "$program" 2>&1 >/dev/null
+    { VOSSEL_DEVICE_DIR=$work/device "$@" "$program" >/dev/null; } 2>&1
 }
 
 times=()

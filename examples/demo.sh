@@ -11,6 +11,7 @@ if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
     echo "the properties it published. The copy is removed afterwards."
     exit 0
 fi
+# shellcheck source-path=SCRIPTDIR source=arguments.sh
 . "$(dirname "$0")/arguments.sh"
 [ $# -eq 2 ] || fail "expected 2 arguments, got $#"
 program=$1

@@ -24,6 +24,7 @@ corpus=$2
 mkdir -p "$corpus"
 
 # seed NAME FLAGS SIZE COUNT: the header, as octal escapes for printf.
+# shellcheck disable=SC2059 # the escapes are the format
 seed() { printf "$2$3$4" >"$corpus/$1"; }
 # Several seeds are records a device warns of: make's status 1 (written, with warnings) is fine.
 record() { "$tool" make "$@" || [ $? -eq 1 ]; }

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Configures the project afresh where none of the optional tools can be found (clang-format,
-# clang-tidy, cppcheck, valgrind, Google Benchmark, mandoc, the Debian package tools): configure
-# must say what to install, and their tests must be registered and reported by CTest as
-# skipped, the run staying green.
+# clang-tidy, cppcheck, shellcheck, valgrind, Google Benchmark, mandoc, the Debian package tools):
+# configure must say what to install, and their tests must be registered and reported by CTest
+# as skipped, the run staying green.
 # usage: check_missing_tools.sh SOURCE_DIR CMAKE CTEST GENERATOR MAKE_PROGRAM C_COMPILER
 #            CXX_COMPILER [GTEST_DIR]
 set -eu
@@ -21,12 +21,13 @@ PATH=$work/bin "$cmake" -G "$generator" -S "$source_dir" -B "$work/build" \
     -DCMAKE_MAKE_PROGRAM="$make_program" -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >"$work/configure.log"
 status=0
-tests="format clang_tidy cppcheck cppcheck_host_code no_heap_allocations benchmarks
+tests="format clang_tidy cppcheck cppcheck_host_code shellcheck no_heap_allocations benchmarks
        manual_page_lint package"
 # shellcheck disable=SC2086 # the words of tests are the tests
 PATH=$work/bin "$ctest" --test-dir "$work/build" -R "^($(echo $tests | tr ' ' '|'))\$" \
     >"$work/ctest.log" || { echo "ctest failed"; status=1; }
-for package in clang-format clang-tidy cppcheck valgrind libbenchmark-dev mandoc dpkg-dev; do
+for package in clang-format clang-tidy cppcheck shellcheck valgrind libbenchmark-dev mandoc \
+    dpkg-dev; do
     grep -q "^-- .* not found: .*(apt-get install $package)$" "$work/configure.log" ||
         { echo "configure does not name $package as missing"; status=1; }
 done

@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
 "$cpack" -G DEB -B "$work/package" --config "$build/CPackConfig.cmake" >"$work/log" 2>&1 ||
     { cat "$work/log"; exit 1; }
 set -- "$work"/package/*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || { echo "not one package: $*"; exit 1; }
+{ [ $# -eq 1 ] && [ -f "$1" ]; } || { echo "not one package: $*"; exit 1; }
 deb=$1
 "$dpkg_deb" -x "$deb" "$work/root"
 packaged=$work/root/usr/bin/barcode-record

@@ -4,7 +4,7 @@
 # tells what the program published, and which property the device held before the run.
 # usage: check_scripts.sh SOURCE_DIR
 set -u
-cd "$1"
+cd "$1" || exit 1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/device/properties" "$work/device/nvram" "$work/half/properties"
@@ -21,7 +21,8 @@ check() {
     got=$(head -n 1 "$work/$stream")
     [ "$want_status" = 0 ] || sed -n 2p "$work/2" | grep -q "^usage: $1 .*(--help for more)$" ||
         got="$got, without the usage"
-    [ "$got_status" = "$want_status" ] && [ "$got" = "$want" ] && [ ! -s "$work/$((3 - stream))" ] ||
+    { [ "$got_status" = "$want_status" ] && [ "$got" = "$want" ] &&
+        [ ! -s "$work/$((3 - stream))" ]; } ||
         { echo "$*: status $got_status, \"$got\"; expected $want_status, \"$want\""; status=1; }
 }
 
@@ -60,7 +61,7 @@ chmod +x "$w/publisher"
 published() {
     STATUS=$1 examples/demo.sh "$w/publisher" "$w/$2" >"$w/1" 2>"$w/2"
     got_status=$? got=$(sed '1,/^== published$/d' "$w/1")
-    [ "$got_status" = "$1" ] && [ "$got" = "$3" ] ||
+    { [ "$got_status" = "$1" ] && [ "$got" = "$3" ]; } ||
         { printf 'demo.sh, %s, %s: status %s, published:\n%s\n' "$2" "$1" "$got_status" "$got"
           status=1; }
 }

@@ -29,8 +29,9 @@ status=0
 for preset in "$@"; do
     for clone in "$first" "$second"; do
         build=$clone/build/$preset
-        cmake --preset "$preset" -S "$clone" -B "$build" -DBUILD_TESTING=OFF >"$work/log" 2>&1 &&
-            cmake --build "$build" --target vossel >>"$work/log" 2>&1 ||
+        { cmake --preset "$preset" -S "$clone" -B "$build" -DBUILD_TESTING=OFF \
+              >"$work/log" 2>&1 &&
+            cmake --build "$build" --target vossel >>"$work/log" 2>&1; } ||
             { cat "$work/log"; exit 1; }
         strip=$(sed -n 's/^CMAKE_STRIP:FILEPATH=//p' "$build/CMakeCache.txt")
         "$strip" -o "$clone/vossel-$preset" "$build/bin/vossel"
