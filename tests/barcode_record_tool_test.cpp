@@ -26,6 +26,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
@@ -583,7 +584,7 @@ TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
                            "publishes as stored"))},
         {"short", record_with("S", "I").substr(0, 1023),
          "{\"file\":\"short\",\"status\":2,\"size\":1023,"
-         "\"refused\":\"error:unexpected record size\"}\n"},
+         "\"refused\":\"not 1024 bytes\"}\n"},
         {"q\"\xff", "",
          "{\"file\":\"q\\\"\xef\xbf\xbd\",\"status\":2,\"error\":\"No such file or directory\"}\n"},
     };
@@ -610,8 +611,8 @@ TEST_F(BarcodeRecord, InspectExitsWithTheWorstOfItsFiles) {
         Result result = run({"inspect", "clean", refused, "warned"});
         EXPECT_EQ(result.status, 2) << refused;
         EXPECT_THAT(result.out, HasSubstr(std::string(refused) + "\n  refused: "));
-        EXPECT_THAT(result.out,
-                    HasSubstr("\"error:unexpected record size\" and publishes nothing"));
+        EXPECT_THAT(result.out, HasSubstr(" not 1024: what a device makes of it depends on its "
+                                          "NVRAM library\n"));
         EXPECT_THAT(result.out, HasSubstr("warned\n"));
     }
     for (const char* unreadable : {"missing", "folder"}) {
@@ -664,6 +665,9 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         {{"make", "x", "--serial", "S", "--serial", "T"}, "make: unexpected argument x"},
         {{"make", "--serial", "S", "--serial", "T"}, "make: --serial is given twice"},
         {{"make", "--isn", "I", "--serial", "S", "--isn", "J"}, "make: --isn is given twice"},
+        {{"make", "--serial", "S", "--isn", "I", "--expect-isn", "I", "--expect-isn", "I"},
+         "make: --expect-isn is given twice"},
+        {{"make", "--expect-serial", "S", "--isn", "I"}, "make: both --serial and --isn are needed"},
         {{"make", "-o", "a", "--serial", "S", "--isn", "I", "--output", "b"},
          "make: -o is given twice"},
         {{"make", "--serial", "S", "--isn", "I", "x\ny"}, "make: unexpected argument x\\x0ay"},
@@ -683,6 +687,17 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         {{"inspect", "--", "--json"}, "", "--json\n  ro.serialno \"S\""},
         {{"inspect", "record", "--json"}, "", "{\"file\":\"record\","},
         {{"inspect", "--jsn", "record"}, "inspect: unrecognized option '--jsn'"},
+        {{"inspect", "--expect-isn", "I", "record", "--expect-isn", "J"},
+         "inspect: --expect-isn is given twice"},
+        {{"inspect", "--expect-serial", "S", "--expect-serial", "S", "--expect-isn", "I"},
+         "inspect: --expect-serial is given twice"},
+        {{"inspect", "record", "--expect-serial"},
+         "inspect: option '--expect-serial' requires an argument"},
+        {{"inspect", "--expect-isn", "I"}, "inspect: no file named"},
+        {{"inspect", "--expect-isn", "I", "--json", "--", "record"}, "", "{\"file\":\"record\","},
+        {{"inspect", "--expect", "I", "record"},
+         "inspect: option '--expect' is ambiguous; possibilities: '--expect-serial' "
+         "'--expect-isn'"},
         {{"inspect", "-j", "record"}, "inspect: invalid option -- 'j'"},
         {{"inspect", "--json"}, "inspect: no file named"},
         {{"inspect"}, "inspect: no file named"},
@@ -718,7 +733,7 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         }
     }
     EXPECT_THAT(usages.at(""),
-                EndsWith("version.\n\n" + usages.at("make") + "\n" + usages.at("inspect")));
+                EndsWith("version\n\n" + usages.at("make") + "\n" + usages.at("inspect")));
     setenv("POSIXLY_CORRECT", "1", 1);  // options may follow files all the same
     EXPECT_EQ(json({"inspect", "record", "--json"}).out, taken(0, "S", "I", "49"));
     unsetenv("POSIXLY_CORRECT");
@@ -783,8 +798,7 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
     write("huge", "");
     fs::resize_file(path("huge"), 4ULL << 30);  // sparse
     fs::create_directory(path("folder"));
-    const std::string refused =
-        ": a device logs \"error:unexpected record size\" and publishes nothing\n";
+    const std::string refused = ": what a device makes of it depends on its NVRAM library\n";
     Result text =
         run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "new\nline", "clean"});
     EXPECT_EQ(text.status, 2);
@@ -856,6 +870,7 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         std::string err;
         std::string signals = "";  // an option of env(1), which then starts the tool
         bool written = false;      // though the status is not 0
+        bool left = false;         // a temporary file is left behind
     } cases[] = {
         {make, "write:28", 2, "barcode-record: make: record: No space left on device\n"},
         {make, "fsync:5", 2, io_error},
@@ -871,16 +886,34 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
          "barcode-record: make: record: written, but its folder could not be synced, so the "
          "record may not survive a power cut: Input/output error\n",
          "", true},
-        {make, "mkstemp:13", 2,
+        // Where the file system has no unnamed files (open with O_TMPFILE fails), a named one.
+        {make, "open:95:1,mkstemp:13", 2,
          "barcode-record: make: cannot create a temporary file in ./ (the record is written "
          "there first, then renamed to record): Permission denied\n"},
-        {make, "mkstemp:-15", 1000 + SIGTERM, ""},
+        {make, "open:13:1", 2,
+         "barcode-record: make: cannot create a temporary file in ./ (the record is written "
+         "there first, then renamed to record): Permission denied\n"},
+        {make, "open:95:1,mkstemp:-15", 1000 + SIGTERM, ""},
+        {make, "open:-15:1", 1000 + SIGTERM, ""},
+        {make, "linkat:28", 2, "barcode-record: make: record: No space left on device\n"},
+        // Too late to cancel: the file is put in place, then the signal ends the tool.
+        {make, "linkat:-1", 1000 + SIGHUP, "", "", true},
+        // SIGKILL cannot be held: the unnamed file goes with the tool, a named one stays.
+        {make, "write:-9", 1000 + SIGKILL, ""},
+        {make, "fsync:-9", 1000 + SIGKILL, ""},
+        {make, "linkat:-9", 1000 + SIGKILL, ""},
+        {make, "open:22:1,write:-9", 1000 + SIGKILL, "", "", false, true},
+        // Linked under a temporary name, not yet renamed over the old file.
+        {make, "rename:-9", 1000 + SIGKILL, "", "", false, true},
+        // A read interrupted by a signal is tried again.
+        {{"inspect", "clean"}, "read:4:1", 0, ""},
         {make, "write:-2", 1000 + SIGINT, ""},
         {make, "fsync:-1", 1000 + SIGHUP, ""},
         {make, "close:-15", 1000 + SIGTERM, ""},
         {make, "write:-3", 1000 + SIGQUIT, ""},
         {make, "write:-2", 0, "", "--ignore-signal=INT"},
-        {make, "mkstemp:-15", 0, "", "--block-signal=TERM"},
+        {make, "open:-15:1", 0, "", "--block-signal=TERM"},
+        {make, "open:95:1,mkstemp:-15", 0, "", "--block-signal=TERM"},
         {{"--help"}, "", 2, "barcode-record" + full},
         {{"make", "--help"}, "", 2, "barcode-record: make" + full},
         {{"inspect", "--help"}, "", 2, "barcode-record: inspect" + full},
@@ -903,10 +936,18 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
                                         : execute(args, "", "", failing(c.fault));
         EXPECT_EQ(result.status, c.status) << c.fault << c.args[0];
         EXPECT_EQ(result.err, c.err) << c.fault;
-        EXPECT_EQ(read("record"), c.status == 0 || c.written ? record_with("S", "I") : "kept")
-            << c.fault;
-        EXPECT_EQ(names(), std::set<std::string>(
-                               {".stdin", ".stdout", ".stderr", "clean", "link", "record"}));
+        const bool made = c.args[0] == "make" && (c.status == 0 || c.written);
+        EXPECT_EQ(read("record"), made ? record_with("S", "I") : "kept") << c.fault;
+        std::set<std::string> left = names();
+        for (const char* name : {".stdin", ".stdout", ".stderr", "clean", "link", "record"}) {
+            EXPECT_EQ(left.erase(name), 1u) << c.fault << " " << name;
+        }
+        // Hidden, and named as the manual page says.
+        EXPECT_EQ(left.size(), c.left ? 1u : 0u) << c.fault;
+        for (const std::string& name : left) {
+            EXPECT_THAT(name, MatchesRegex("\\.barcode-record-[A-Za-z0-9]{6}")) << c.fault;
+            fs::remove(path(name));
+        }
     }
     setrlimit(RLIMIT_CORE, &core);
 
