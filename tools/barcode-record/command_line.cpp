@@ -53,6 +53,12 @@ std::optional<std::string> option_text(const std::string& option, const std::str
     return text;
 }
 
+bool read_expectation(const std::optional<std::string>& serial,
+                      const std::optional<std::string>& isn, Expectation& expectation) {
+    return (!serial || (expectation.serial = option_text("--expect-serial", *serial))) &&
+           (!isn || (expectation.isn = option_text("--expect-isn", *isn)));
+}
+
 int usage_error(const std::string& message, const std::string& usage) {
     if (!message.empty()) {
         tell(message);

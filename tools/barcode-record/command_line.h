@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tools/barcode-record/record.h"
+
 namespace record_tool {
 
 // The name the tool gives itself in its messages, whatever it was started as.
@@ -27,6 +29,11 @@ int fail(const std::string& message);
 // The bytes of an option's TEXT, its escapes undone (see text.h). A malformed escape is told,
 // naming the option and showing the text as given, and gives none.
 std::optional<std::string> option_text(const std::string& option, const std::string& given);
+
+// The expectation of --expect-serial and --expect-isn, given as `serial` and `isn`, into
+// `expectation`; false when either has a malformed escape, which is told.
+bool read_expectation(const std::optional<std::string>& serial,
+                      const std::optional<std::string>& isn, Expectation& expectation);
 
 // A wrong command line, on standard error: what is wrong (getopt_long has said it already when
 // `message` is empty), the first line of `usage` (its synopsis), and where the full help is:

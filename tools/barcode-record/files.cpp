@@ -116,7 +116,8 @@ int fill(int fd, const std::string& bytes, mode_t mode) {
     return fsync(fd) == 0 ? 0 : errno;
 }
 
-// A rename is on the disk once the folder it changed is synced. Returns 0 or an errno.
+// A link or a rename is on the disk once the folder it changed is synced. Returns 0 or an
+// errno.
 int sync_folder(const std::string& path) {
     int fd = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -188,16 +189,40 @@ int create_temporary(const std::string& path, std::string& temporary) {
     return mkstemp(temporary.data());
 }
 
+// Ends the writing of the new file open as `fd`, whose first failure so far is `error`: closes
+// it, and unless a step failed or a stop signal came meanwhile, puts it in place at `path`.
+// The descriptor written through is closed, and its error checked, before the file is put in
+// place: some file systems (NFS) report a failed write-back only then. An unnamed file is
+// linked through a second descriptor of it, kept open meanwhile. Returns 0 or an errno.
+int put_in_place(int fd, const std::string& temporary, const std::string& path,
+                 const sigset_t& held, int error) {
+    const bool unnamed = temporary.empty();
+    int kept = unnamed ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (error == 0 && unnamed && kept < 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && any_pending(held)) {
+        error = EINTR;
+    }
+    if (error == 0) {
+        error = unnamed ? link_into_place(kept, path)
+                        : (rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno);
+    }
+    if (kept >= 0) {
+        close(kept);  // the file was synced and closed through fd
+    }
+    return error;
+}
+
 }  // namespace
 
 // Truncating `path` and writing it in place would lose the old file to a write that fails
 // halfway (a full disk, the file-size limit); instead the bytes go to a new file in the same
 // folder, which is then put in place in one step: linked, or renamed. On any failure before
 // that, the new file is removed and `path` is as it was.
-//
-// The descriptor written through is closed, and its error checked, before the file is put in
-// place: some file systems (NFS) report a failed write-back only then. An unnamed file is
-// linked through a second descriptor of it, kept open meanwhile.
 //
 // The stop signals are held back from the new file's creation until it is in place or removed,
 // so that none can end the tool in between and leave a named file behind. One that comes
@@ -214,36 +239,13 @@ replace_outcome replace_file(const std::string& path, const std::string& bytes, 
     if (fd < 0) {
         error = errno;
         outcome = no_temporary_file;
-    } else {
-        error = fill(fd, bytes, mode);
-        int kept = temporary.empty() ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
-        if (error == 0 && temporary.empty() && kept < 0) {
-            error = errno;
+    } else if ((error = put_in_place(fd, temporary, path, held, fill(fd, bytes, mode))) != 0) {
+        if (!temporary.empty()) {
+            unlink(temporary.c_str());
         }
-        if (close(fd) != 0 && error == 0) {
-            error = errno;
-        }
-        if (error == 0 && any_pending(held)) {
-            error = EINTR;
-        }
-        if (error == 0) {
-            if (temporary.empty()) {
-                error = link_into_place(kept, path);
-            } else if (rename(temporary.c_str(), path.c_str()) != 0) {
-                error = errno;
-            }
-        }
-        if (kept >= 0) {
-            close(kept);  // the file was synced and closed through fd
-        }
-        if (error != 0) {
-            if (!temporary.empty()) {
-                unlink(temporary.c_str());
-            }
-            outcome = not_replaced;
-        } else if ((error = sync_folder(path)) != 0) {
-            outcome = replaced_unsynced;
-        }
+        outcome = not_replaced;
+    } else if ((error = sync_folder(path)) != 0) {
+        outcome = replaced_unsynced;
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held signal ends the tool here
     return outcome;

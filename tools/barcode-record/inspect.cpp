@@ -185,8 +185,7 @@ int inspect(int argc, char** argv) {
         return usage_error(mistake, usage);
     }
     Expectation expectation;
-    if ((given_serial && !(expectation.serial = option_text("--expect-serial", *given_serial))) ||
-        (given_isn && !(expectation.isn = option_text("--expect-isn", *given_isn)))) {
+    if (!read_expectation(given_serial, given_isn, expectation)) {
         return status_refused;
     }
     int worst = status_clean;

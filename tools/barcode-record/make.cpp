@@ -214,10 +214,7 @@ int make(int argc, char** argv) {
         return status_refused;
     }
     Expectation expectation;
-    if ((request.expect_serial &&
-         !(expectation.serial = option_text("--expect-serial", *request.expect_serial))) ||
-        (request.expect_isn &&
-         !(expectation.isn = option_text("--expect-isn", *request.expect_isn)))) {
+    if (!read_expectation(request.expect_serial, request.expect_isn, expectation)) {
         return status_refused;
     }
     if (!request.output && isatty(STDOUT_FILENO) == 1) {
