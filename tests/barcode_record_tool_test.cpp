@@ -672,10 +672,6 @@ TEST_F(BarcodeRecord, InspectTellsTheExactBytesInJsonAndText) {
          {"--expect-isn", "ISN\\x201 ", "--expect-serial", "SN0042AB"},
          "record\n  ro.serialno \"SN0042AB\"\n  ro.isn \"ISN 1 \"\n  warning: " + dashes +
              " (serial-dropped)\n  warning: " + ends + " (isn-space)\n"},
-        {"record",
-         record_with("SN1", "I"),
-         taken(0, "SN1", "I", "49", "", ",\"expected\":{\"ro.serialno\":\"SN1\"},\"mismatches\":[]"),
-         {"--expect-serial", "SN1"}},
         // Published otherwise: status 1, a line for each text.
         {"record",
          record_with("SN-0042 A/B", "ISN\x01"),
