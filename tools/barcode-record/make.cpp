@@ -132,18 +132,20 @@ const Field FIELDS[] = {
 bool put_text(Record& record, const Field& field, const std::string& given) {
     std::optional<std::string> text = option_text(field.option, given);
     if (!text) {
-        // told
-    } else if (text->find('\0') != std::string::npos) {
+        return false;
+    }
+    if (text->find('\0') != std::string::npos) {
         fail(std::string(field.name) + " holds a zero byte" + field.zero_byte);
-    } else if (text->size() > field.max) {
+        return false;
+    }
+    if (text->size() > field.max) {
         fail(std::string(field.name) + " is " + std::to_string(text->size()) +
              " bytes; with its zero byte it must end " + field.end + ", so at most " +
              std::to_string(field.max));
-    } else {
-        std::copy(text->begin(), text->end(), record.bytes + field.offset);
-        return true;
+        return false;
     }
-    return false;
+    std::copy(text->begin(), text->end(), record.bytes + field.offset);
+    return true;
 }
 
 // make -o: the record to `output`, or to the file it links to. Only a regular file is replaced:
