@@ -60,7 +60,7 @@ TEST(BarcodeRecordManual, NamesEveryOption) {
         }
     }
     // The long options of the commands are in the synopsis too, but for --help.
-    for (const char* name : {"serial", "isn", "json", "version"}) {
+    for (const char* name : {"serial", "isn", "expect-serial", "expect-isn", "json", "version"}) {
         EXPECT_THAT(synopsis, HasSubstr(std::string("\\-") + name)) << name;
     }
     EXPECT_THAT(section(text, "ENVIRONMENT"), HasSubstr(".It Ev POSIXLY_CORRECT\n"));

@@ -26,6 +26,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::EndsWith;
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 using ::testing::StartsWith;
 namespace fs = std::filesystem;
 
@@ -211,6 +212,10 @@ TEST_F(BarcodeRecord, MakeRefusesWhatDoesNotFitAndWritesNothing) {
         {{"--serial", "S\\xg1", "--isn", "I"}, "--serial: malformed escape in 'S\\xg1" + escapes},
         {{"--serial", "S\\x4g", "--isn", "I"}, "--serial: malformed escape in 'S\\x4g" + escapes},
         {{"--serial", "S", "--isn", "I\\\n"}, "--isn: malformed escape in 'I\\\\x0a" + escapes},
+        {{"--serial", "S", "--isn", "I", "--expect-isn", "I\\x4"},
+         "--expect-isn: malformed escape in 'I\\x4" + escapes},
+        {{"--expect-serial", "S\\", "--serial", "S", "--isn", "I", "--expect-isn", "I"},
+         "--expect-serial: malformed escape in 'S\\" + escapes},
     };
     for (const auto& refusal : refusals) {
         write("record", "kept");
@@ -231,7 +236,10 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         {"link", "record"},  {"chain", "link"},           {"dangling", "sub/target"},
         {"loop", "loop"},    {"astray", "record/x"},      {"to-folder", "folder"},
         {"to-pipe", "pipe"}, {"to-proc", "/proc/version"}};
-    std::set<std::string> files = {".stdin", ".stdout", ".stderr", "folder", "pipe", "record"};
+    std::set<std::string> files = {".stdin", ".stdout", ".stderr",  "folder",
+                                   "pipe",   "record",  "unlisted", "unlisted/record"};
+    fs::create_directory(path("unlisted"));
+    write("unlisted/record", "kept");
     for (const auto& [link, target] : links) {
         fs::create_symlink(target, path(link));
         files.insert(link);
@@ -254,11 +262,19 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         const char* complaint;  // none: the record is written
         int mode = 0600;        // of the file "record"
         bool as_plain_user = false;
+        int unlisted = 0700;  // the mode of the folder "unlisted", for the run
     } cases[] = {
         {"record", RLIM_INFINITY, nullptr},
         {"link", RLIM_INFINITY, nullptr},  // the file it names is replaced, the link stays
         {"chain", RLIM_INFINITY, nullptr},
         {"record", 512, "make: record: File too large"},
+        {"record", 1023, "make: record: File too large"},  // written to its last byte
+        // A folder that may be written and searched, not read: the sync after the rename needs
+        // it open.
+        {"unlisted/record", RLIM_INFINITY,
+         "make: unlisted/record: written, but its folder could not be synced, so the record may "
+         "not survive a power cut: Permission denied\n",
+         0600, true, 0300},
         {"missing/record", RLIM_INFINITY,
          "in missing/ (the record is written there first, then "
          "renamed to missing/record): No such file or directory"},
@@ -295,8 +311,10 @@ TEST_F(BarcodeRecord, MakeReplacesTheFileWholeOrLeavesItAsItWas) {
         limited = {std::min(c.file_size_limit, unlimited.rlim_max), unlimited.rlim_max};
         mode_t mask = umask(027);
         setrlimit(RLIMIT_FSIZE, &limited);
+        fs::permissions(path("unlisted"), fs::perms(c.unlisted));
         Result result = run({"make", "--serial", "S", "--isn", "I", "-o", c.output}, "", "", {},
                             c.as_plain_user);
+        fs::permissions(path("unlisted"), fs::perms(0700));
         setrlimit(RLIMIT_FSIZE, &unlimited);
         umask(mask);
 
@@ -406,6 +424,31 @@ TEST_F(BarcodeRecord, MakeWritesNoRecordToATerminalAndInspectTakesNoneAsItsOwn) 
     close(other_end);
     EXPECT_EQ(wait_for(pid), 2);
     EXPECT_EQ(read(".stderr"), "barcode-record: inspect: " + name + ": Input/output error\n");
+
+    // A terminal that hangs up after the first of two files: the second's lines cannot be
+    // written, which is told with the system's words. The second file is a pipe, so that the
+    // tool waits for it to be written.
+    int hanging = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(hanging, 0);
+    ASSERT_EQ(grantpt(hanging) | unlockpt(hanging), 0);
+    int output = open(ptsname(hanging), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(mkfifo(path("second").c_str(), 0600), 0);
+    err = open(path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    pid = spawn({BARCODE_RECORD_PROGRAM, "inspect", path("record"), path("second")},
+                environment_with("LC_ALL", "C"), {{output, STDOUT_FILENO}, {err, STDERR_FILENO}});
+    close(err);
+    close(output);
+    std::string first;
+    for (char part[256]; first.find("ro.isn") == std::string::npos;) {
+        pollfd shown = {hanging, POLLIN, 0};
+        ssize_t count = poll(&shown, 1, 5000) == 1 ? ::read(hanging, part, sizeof(part)) : -1;
+        ASSERT_GT(count, 0) << first;
+        first.append(part, count);
+    }
+    close(hanging);
+    std::ofstream(path("second"), std::ios::binary) << record_with("S", "I");
+    EXPECT_EQ(wait_for(pid), 2);
+    EXPECT_EQ(read(".stderr"), "barcode-record: inspect: standard output: Input/output error\n");
 }
 
 // The warning codes of one line of inspect --json.
@@ -455,6 +498,7 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
         {"S", "ISN ", space},
         {"S", " ", space},
         {"S", "", {"isn-empty"}},
+        {"", "", {"serial-empty", "isn-empty"}},  // 1024 zero bytes
         // The ISN's own warning; the UTF-8 edge cases are the text module's
         // (barcode_record_text_test.cpp).
         {"S", "\xff", not_utf8},
@@ -505,12 +549,15 @@ TEST_F(BarcodeRecord, InspectWarnsOfWhatADeviceWouldNotPublishAsWritten) {
                   "space, which a device publishes as stored (isn-space)\n");
 }
 
-// The object inspect --json prints for a 1024-byte file named "record".
+// The object inspect --json prints for a 1024-byte file named "record"; `expected`, the keys
+// that follow the warnings when an expectation is given.
 std::string taken(int status, const std::string& serial, const std::string& isn,
-                  const std::string& isn_hex, const std::string& warnings = "") {
+                  const std::string& isn_hex, const std::string& warnings = "",
+                  const std::string& expected = "") {
     return "{\"file\":\"record\",\"status\":" + std::to_string(status) +
            ",\"size\":1024,\"ro.serialno\":\"" + serial + "\",\"ro.isn\":\"" + isn +
-           "\",\"ro.isn_hex\":\"" + isn_hex + "\",\"warnings\":[" + warnings + "]}\n";
+           "\",\"ro.isn_hex\":\"" + isn_hex + "\",\"warnings\":[" + warnings + "]" + expected +
+           "}\n";
 }
 
 std::string warning(const std::string& code, const std::string& message) {
@@ -525,11 +572,25 @@ std::string repeat(const std::string& text, size_t count) {
     return result;
 }
 
-TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
+// What inspect tells of each file, exactly, as standard JSON, and as text where given; with an
+// expectation, whether it is met, whatever the warnings.
+TEST_F(BarcodeRecord, InspectTellsTheExactBytesInJsonAndText) {
+    const std::string iii(91, 'i');
+    const std::string too_long =
+        warning("isn-too-long",
+                "the ISN is 92 bytes; the property service takes at most 91, so \\\"ro.isn\\\" "
+                "would not be set");
+    const std::string dashes =
+        "3 bytes of the serial field are dropped: not ASCII letters or digits";
+    const std::string ends = "the ISN ends with a space, which a device publishes as stored";
+    const std::string controls = " (below 0x20, or 0x7f), which a device publishes as stored";
     const struct {
         std::string name;
         std::string bytes;  // none: the file is missing
-        std::string json;
+        std::string json;   // none: nothing is printed, and `err` is told
+        std::vector<std::string> options = {};
+        std::string text = "";  // inspect's text; none: not checked
+        std::string err = "";
     } cases[] = {
         {"record", record_with("SN0042", "ISN 1"), taken(0, "SN0042", "ISN 1", "49534e2031")},
         {"record", record_with(std::string("\0X1", 3), "I"),
@@ -583,17 +644,108 @@ TEST_F(BarcodeRecord, InspectJsonIsStandardJsonWithTheExactBytes) {
                            "publishes as stored"))},
         {"short", record_with("S", "I").substr(0, 1023),
          "{\"file\":\"short\",\"status\":2,\"size\":1023,"
-         "\"refused\":\"error:unexpected record size\"}\n"},
+         "\"refused\":\"not 1024 bytes\"}\n"},
         {"q\"\xff", "",
          "{\"file\":\"q\\\"\xef\xbf\xbd\",\"status\":2,\"error\":\"No such file or directory\"}\n"},
+        // Not published as stored: the ISN field escaped as every other value.
+        {"record",
+         record_with("S", iii + "\x01"),
+         "{\"file\":\"record\",\"status\":1,\"size\":1024,\"ro.serialno\":\"S\",\"ro.isn\":null,"
+         "\"ro.isn_hex\":null,\"isn_field\":\"" +
+             iii + "\\u0001\",\"isn_field_hex\":\"" + repeat("69", 91) + "01\",\"warnings\":[" +
+             too_long + "," + warning("isn-control", "the ISN holds 1 control byte" + controls) +
+             "]}\n",
+         {},
+         "record\n  ro.serialno \"S\"\n  ro.isn not set: the ISN is 92 bytes, the property service "
+         "takes at most 91\n  ISN field \"" +
+             iii +
+             "\\x01\"\n  warning: the ISN is 92 bytes; the property service takes at most 91, so "
+             "\"ro.isn\" would not be set (isn-too-long)\n  warning: the ISN holds 1 control byte" +
+             controls + " (isn-control)\n"},
+        // Expected and published: status 0, whatever the warnings.
+        {"record",
+         record_with("SN-0042 A/B", "ISN 1 "),
+         taken(0, "SN0042AB", "ISN 1 ", "49534e203120",
+               warning("serial-dropped", dashes) + "," + warning("isn-space", ends),
+               ",\"expected\":{\"ro.serialno\":\"SN0042AB\",\"ro.isn\":\"ISN 1 \"},"
+               "\"mismatches\":[]"),
+         {"--expect-isn", "ISN\\x201 ", "--expect-serial", "SN0042AB"},
+         "record\n  ro.serialno \"SN0042AB\"\n  ro.isn \"ISN 1 \"\n  warning: " + dashes +
+             " (serial-dropped)\n  warning: " + ends + " (isn-space)\n"},
+        // Published otherwise: status 1, a line for each text.
+        {"record",
+         record_with("SN-0042 A/B", "ISN\x01"),
+         taken(1, "SN0042AB", "ISN\\u0001", "49534e01",
+               warning("serial-dropped", dashes) + "," +
+                   warning("isn-control", "the ISN holds 1 control byte" + controls),
+               ",\"expected\":{\"ro.serialno\":\"SN-0042 A/B\",\"ro.isn\":\"ISN\\u0002\"},"
+               "\"mismatches\":[\"ro.serialno\",\"ro.isn\"]"),
+         {"--expect-serial", "SN-0042 A/B", "--expect-isn", "ISN\\x02"},
+         "record\n  ro.serialno \"SN0042AB\"\n  ro.isn \"ISN\\x01\"\n  warning: " + dashes +
+             " (serial-dropped)\n  warning: the ISN holds 1 control byte" + controls +
+             " (isn-control)\n  mismatch: ro.serialno expected \"SN-0042 A/B\", a device would "
+             "publish \"SN0042AB\"\n  mismatch: ro.isn expected \"ISN\\x02\", a device would "
+             "publish "
+             "\"ISN\\x01\"\n"},
+        {"record",
+         record_with("S", "I"),
+         taken(1, "S", "I", "49", "",
+               ",\"expected\":{\"ro.isn\":\"\\\\\\\"\xef\xbf\xbd\"},\"mismatches\":[\"ro.isn\"]"),
+         {"--expect-isn", "\\\\\"\\xff"},
+         "record\n  ro.serialno \"S\"\n  ro.isn \"I\"\n  mismatch: ro.isn expected "
+         "\"\\\\\\x22\\xff\", "
+         "a device would publish \"I\"\n"},
+        // Published not at all: an ISN the property service refuses.
+        {"record",
+         record_with("S", iii + "i"),
+         "{\"file\":\"record\",\"status\":1,\"size\":1024,\"ro.serialno\":\"S\",\"ro.isn\":null,"
+         "\"ro.isn_hex\":null,\"isn_field\":\"" +
+             iii + "i\",\"isn_field_hex\":\"" + repeat("69", 92) + "\",\"warnings\":[" + too_long +
+             "],\"expected\":{\"ro.isn\":\"" + iii + "i\"},\"mismatches\":[\"ro.isn\"]}\n",
+         {"--expect-isn", iii + "i"},
+         "record\n  ro.serialno \"S\"\n  ro.isn not set: the ISN is 92 bytes, the property service "
+         "takes at most 91\n  ISN field \"" +
+             iii +
+             "i\"\n  warning: the ISN is 92 bytes; the property service takes at most 91, so "
+             "\"ro.isn\" would not be set (isn-too-long)\n  mismatch: ro.isn expected \"" +
+             iii + "i\", a device would publish nothing\n"},
+        // No record to judge: status 2, as without an expectation.
+        {"short",
+         record_with("S", "I").substr(0, 1000),
+         "{\"file\":\"short\",\"status\":2,\"size\":1000,\"refused\":\"not 1024 bytes\"}\n",
+         {"--expect-serial", "S"},
+         "short\n  refused: 1000 bytes, not 1024: what a device makes of it depends on its NVRAM "
+         "library\n"},
+        {"record",
+         record_with("S", "I"),
+         "",
+         {"--expect-serial", "S\\q", "--expect-isn", "I\\x0"},
+         "",
+         "barcode-record: inspect: --expect-serial: malformed escape in 'S\\q': a backslash "
+         "starts \\\\ or \\xHH only\n"},
     };
     for (const auto& c : cases) {
         if (!c.bytes.empty()) {
             write(c.name, c.bytes);
         }
-        Result result = json({"inspect", "--json", c.name});
-        EXPECT_EQ(result.out, c.json);
-        EXPECT_THAT(c.json, HasSubstr("\"status\":" + std::to_string(result.status) + ","));
+        std::vector<std::string> args = {"inspect", "--json"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(c.name);
+        const std::string line = testing::PrintToString(args);
+        Result result = c.json.empty() ? run(args) : json(args);
+        EXPECT_EQ(result.out, c.json) << line;
+        EXPECT_THAT(c.json.empty() ? "\"status\":2," : c.json,
+                    HasSubstr("\"status\":" + std::to_string(result.status) + ","))
+            << line;
+        if (c.json.empty()) {
+            EXPECT_EQ(result.err, c.err) << line;
+        }
+        if (!c.text.empty()) {
+            args.erase(args.begin() + 1);
+            Result text = run(args);
+            EXPECT_EQ(text.out, c.text) << line;
+            EXPECT_EQ(text.status, result.status) << line;
+        }
     }
 }
 
@@ -610,8 +762,8 @@ TEST_F(BarcodeRecord, InspectExitsWithTheWorstOfItsFiles) {
         Result result = run({"inspect", "clean", refused, "warned"});
         EXPECT_EQ(result.status, 2) << refused;
         EXPECT_THAT(result.out, HasSubstr(std::string(refused) + "\n  refused: "));
-        EXPECT_THAT(result.out,
-                    HasSubstr("\"error:unexpected record size\" and publishes nothing"));
+        EXPECT_THAT(result.out, HasSubstr(" not 1024: what a device makes of it depends on its "
+                                          "NVRAM library\n"));
         EXPECT_THAT(result.out, HasSubstr("warned\n"));
     }
     for (const char* unreadable : {"missing", "folder"}) {
@@ -664,6 +816,9 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         {{"make", "x", "--serial", "S", "--serial", "T"}, "make: unexpected argument x"},
         {{"make", "--serial", "S", "--serial", "T"}, "make: --serial is given twice"},
         {{"make", "--isn", "I", "--serial", "S", "--isn", "J"}, "make: --isn is given twice"},
+        {{"make", "--serial", "S", "--isn", "I", "--expect-isn", "I", "--expect-isn", "I"},
+         "make: --expect-isn is given twice"},
+        {{"make", "--expect-serial", "S", "--isn", "I"}, "make: both --serial and --isn are needed"},
         {{"make", "-o", "a", "--serial", "S", "--isn", "I", "--output", "b"},
          "make: -o is given twice"},
         {{"make", "--serial", "S", "--isn", "I", "x\ny"}, "make: unexpected argument x\\x0ay"},
@@ -683,6 +838,17 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         {{"inspect", "--", "--json"}, "", "--json\n  ro.serialno \"S\""},
         {{"inspect", "record", "--json"}, "", "{\"file\":\"record\","},
         {{"inspect", "--jsn", "record"}, "inspect: unrecognized option '--jsn'"},
+        {{"inspect", "--expect-isn", "I", "record", "--expect-isn", "J"},
+         "inspect: --expect-isn is given twice"},
+        {{"inspect", "--expect-serial", "S", "--expect-serial", "S", "--expect-isn", "I"},
+         "inspect: --expect-serial is given twice"},
+        {{"inspect", "record", "--expect-serial"},
+         "inspect: option '--expect-serial' requires an argument"},
+        {{"inspect", "--expect-isn", "I"}, "inspect: no file named"},
+        {{"inspect", "--expect-isn", "I", "--json", "--", "record"}, "", "{\"file\":\"record\","},
+        {{"inspect", "--expect", "I", "record"},
+         "inspect: option '--expect' is ambiguous; possibilities: '--expect-serial' "
+         "'--expect-isn'"},
         {{"inspect", "-j", "record"}, "inspect: invalid option -- 'j'"},
         {{"inspect", "--json"}, "inspect: no file named"},
         {{"inspect"}, "inspect: no file named"},
@@ -718,7 +884,7 @@ TEST_F(BarcodeRecord, TheCommandLineIsParsedAsUsualAndMistakesAreToldExactly) {
         }
     }
     EXPECT_THAT(usages.at(""),
-                EndsWith("version.\n\n" + usages.at("make") + "\n" + usages.at("inspect")));
+                EndsWith("version\n\n" + usages.at("make") + "\n" + usages.at("inspect")));
     setenv("POSIXLY_CORRECT", "1", 1);  // options may follow files all the same
     EXPECT_EQ(json({"inspect", "record", "--json"}).out, taken(0, "S", "I", "49"));
     unsetenv("POSIXLY_CORRECT");
@@ -737,8 +903,16 @@ TEST_F(BarcodeRecord, MakeTellsTheWarningsOfTheRecordItWrote) {
     const std::string said = "barcode-record: make: warning: ";
     const std::string serial_max(146, 'S'), isn_max(772, 'I');  // the longest texts that fit
     const std::string example_serial = "SN-0042 A/B", example_isn = "ISN-2026-000042";
+    const std::string mismatch = "barcode-record: make: mismatch: ";
+    const std::string too_long = said +
+                                 "the ISN is 92 bytes; the property service takes at most 91, so "
+                                 "\"ro.isn\" would not be set (isn-too-long)\n";
     const struct {
-        std::string serial, isn, err;  // no warning: exit status 0, else 1
+        std::string serial, isn, err;
+        std::vector<std::string> expect = {};  // options
+        int status = -1;                       // none: 0 without a warning, else 1
+        bool written = true;
+        std::string output = "record";
     } cases[] = {
         {"SN1", "I", ""},
         {example_serial, example_isn,
@@ -762,12 +936,54 @@ TEST_F(BarcodeRecord, MakeTellsTheWarningsOfTheRecordItWrote) {
              "as stored (isn-control)\n"},
         {"SN1", " " + example_isn,
          said + "the ISN starts with a space, which a device publishes as stored (isn-space)\n"},
+        {"SN1", example_isn + " ",
+         said + "the ISN ends with a space, which a device publishes as stored (isn-space)\n"},
+        // With an expectation, the status answers it alone: 0, the record written, whatever the
+        // warnings; 1, nothing written, and what differs told.
+        {example_serial,
+         example_isn,
+         said + "3 bytes of the serial field are dropped: not ASCII letters or digits " +
+             "(serial-dropped)\n",
+         {"--expect-serial", "SN0042AB", "--expect-isn", example_isn},
+         0},
+        {"S", "caf\xc3\xa9", "", {"--expect-isn", "caf\xc3\\xa9"}, 0, true, "-"},
+        {example_serial,
+         example_isn,
+         said + "3 bytes of the serial field are dropped: not ASCII letters or digits " +
+             "(serial-dropped)\n" + mismatch +
+             "ro.serialno expected \"SN-0042 A/B\", a device would publish \"SN0042AB\"\n",
+         {"--expect-serial", example_serial, "--expect-isn", example_isn},
+         1,
+         false},
+        {"S",
+         std::string(92, 'i'),
+         too_long + mismatch + "ro.isn expected \"" + std::string(92, 'i') +
+             "\", a device would publish nothing\n",
+         {"--expect-isn", std::string(92, 'i')},
+         1,
+         false},
+        {"SN1",
+         "I\r",
+         said +
+             "the ISN holds 1 control byte (below 0x20, or 0x7f), which a device publishes as "
+             "stored (isn-control)\n" +
+             mismatch + "ro.serialno expected \"SN2\", a device would publish \"SN1\"\n",
+         {"--expect-serial", "SN2"},
+         1,
+         false,
+         "-"},
     };
     for (const auto& c : cases) {
-        Result result = run({"make", "--serial", c.serial, "--isn", c.isn, "-o", "record"});
-        EXPECT_EQ(result.status, c.err.empty() ? 0 : 1) << c.serial;
+        write("record", "kept");
+        std::vector<std::string> args = {"make", "--serial", c.serial, "--isn",
+                                         c.isn,  "-o",       c.output};
+        args.insert(args.end(), c.expect.begin(), c.expect.end());
+        Result result = run(args);
+        const std::string made = record_with(c.serial, c.isn);
+        EXPECT_EQ(result.status, c.status >= 0 ? c.status : c.err.empty() ? 0 : 1) << c.serial;
         EXPECT_EQ(result.err, c.err);
-        EXPECT_EQ(read("record"), record_with(c.serial, c.isn));
+        EXPECT_EQ(read("record"), c.written && c.output == "record" ? made : "kept") << c.serial;
+        EXPECT_EQ(result.out, c.written && c.output == "-" ? made : "") << c.serial;
     }
     // The example device's record is the one make makes of its texts.
     std::ifstream example(EXAMPLE_RECORD, std::ios::binary);
@@ -783,8 +999,7 @@ TEST_F(BarcodeRecord, InspectReadsNoMoreThanItNeeds) {
     write("huge", "");
     fs::resize_file(path("huge"), 4ULL << 30);  // sparse
     fs::create_directory(path("folder"));
-    const std::string refused =
-        ": a device logs \"error:unexpected record size\" and publishes nothing\n";
+    const std::string refused = ": what a device makes of it depends on its NVRAM library\n";
     Result text =
         run({"inspect", "short", "one", "missing", "/dev/zero", "folder", "new\nline", "clean"});
     EXPECT_EQ(text.status, 2);
@@ -856,6 +1071,7 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
         std::string err;
         std::string signals = "";  // an option of env(1), which then starts the tool
         bool written = false;      // though the status is not 0
+        bool left = false;         // a temporary file is left behind
     } cases[] = {
         {make, "write:28", 2, "barcode-record: make: record: No space left on device\n"},
         {make, "fsync:5", 2, io_error},
@@ -871,16 +1087,34 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
          "barcode-record: make: record: written, but its folder could not be synced, so the "
          "record may not survive a power cut: Input/output error\n",
          "", true},
-        {make, "mkstemp:13", 2,
+        // Where the file system has no unnamed files (open with O_TMPFILE fails), a named one.
+        {make, "open:95:1,mkstemp:13", 2,
          "barcode-record: make: cannot create a temporary file in ./ (the record is written "
          "there first, then renamed to record): Permission denied\n"},
-        {make, "mkstemp:-15", 1000 + SIGTERM, ""},
+        {make, "open:13:1", 2,
+         "barcode-record: make: cannot create a temporary file in ./ (the record is written "
+         "there first, then renamed to record): Permission denied\n"},
+        {make, "open:95:1,mkstemp:-15", 1000 + SIGTERM, ""},
+        {make, "open:-15:1", 1000 + SIGTERM, ""},
+        {make, "linkat:28", 2, "barcode-record: make: record: No space left on device\n"},
+        // Too late to cancel: the file is put in place, then the signal ends the tool.
+        {make, "linkat:-1", 1000 + SIGHUP, "", "", true},
+        // SIGKILL cannot be held: the unnamed file goes with the tool, a named one stays.
+        {make, "write:-9", 1000 + SIGKILL, ""},
+        {make, "fsync:-9", 1000 + SIGKILL, ""},
+        {make, "linkat:-9", 1000 + SIGKILL, ""},
+        {make, "open:22:1,write:-9", 1000 + SIGKILL, "", "", false, true},
+        // Linked under a temporary name, not yet renamed over the old file.
+        {make, "rename:-9", 1000 + SIGKILL, "", "", false, true},
+        // A read interrupted by a signal is tried again.
+        {{"inspect", "clean"}, "read:4:1", 0, ""},
         {make, "write:-2", 1000 + SIGINT, ""},
         {make, "fsync:-1", 1000 + SIGHUP, ""},
         {make, "close:-15", 1000 + SIGTERM, ""},
         {make, "write:-3", 1000 + SIGQUIT, ""},
         {make, "write:-2", 0, "", "--ignore-signal=INT"},
-        {make, "mkstemp:-15", 0, "", "--block-signal=TERM"},
+        {make, "open:-15:1", 0, "", "--block-signal=TERM"},
+        {make, "open:95:1,mkstemp:-15", 0, "", "--block-signal=TERM"},
         {{"--help"}, "", 2, "barcode-record" + full},
         {{"make", "--help"}, "", 2, "barcode-record: make" + full},
         {{"inspect", "--help"}, "", 2, "barcode-record: inspect" + full},
@@ -903,10 +1137,18 @@ TEST_F(BarcodeRecord, FailedWritesAreToldAndChangeNothing) {
                                         : execute(args, "", "", failing(c.fault));
         EXPECT_EQ(result.status, c.status) << c.fault << c.args[0];
         EXPECT_EQ(result.err, c.err) << c.fault;
-        EXPECT_EQ(read("record"), c.status == 0 || c.written ? record_with("S", "I") : "kept")
-            << c.fault;
-        EXPECT_EQ(names(), std::set<std::string>(
-                               {".stdin", ".stdout", ".stderr", "clean", "link", "record"}));
+        const bool made = c.args[0] == "make" && (c.status == 0 || c.written);
+        EXPECT_EQ(read("record"), made ? record_with("S", "I") : "kept") << c.fault;
+        std::set<std::string> left = names();
+        for (const char* name : {".stdin", ".stdout", ".stderr", "clean", "link", "record"}) {
+            EXPECT_EQ(left.erase(name), 1u) << c.fault << " " << name;
+        }
+        // Hidden, and named as the manual page says.
+        EXPECT_EQ(left.size(), c.left ? 1u : 0u) << c.fault;
+        for (const std::string& name : left) {
+            EXPECT_THAT(name, MatchesRegex("\\.barcode-record-[A-Za-z0-9]{6}")) << c.fault;
+            fs::remove(path(name));
+        }
     }
     setrlimit(RLIMIT_CORE, &core);
 

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "tools/barcode-record/files.h"
+#include "tools/barcode-record/text.h"
 
 namespace record_tool {
 
@@ -41,6 +42,21 @@ void tell(const std::string& message) {
 int fail(const std::string& message) {
     tell(message);
     return status_refused;
+}
+
+std::optional<std::string> option_text(const std::string& option, const std::string& given) {
+    std::optional<std::string> text = unescape(given);
+    if (!text) {
+        tell(option + ": malformed escape in '" + printable(given) +
+             "': a backslash starts \\\\ or \\xHH only");
+    }
+    return text;
+}
+
+bool read_expectation(const std::optional<std::string>& serial,
+                      const std::optional<std::string>& isn, Expectation& expectation) {
+    return (!serial || (expectation.serial = option_text("--expect-serial", *serial))) &&
+           (!isn || (expectation.isn = option_text("--expect-isn", *isn)));
 }
 
 int usage_error(const std::string& message, const std::string& usage) {

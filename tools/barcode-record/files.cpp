@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <random>
 #include <vector>
 
 namespace record_tool {
@@ -97,8 +99,8 @@ bool any_pending(const sigset_t& held) {
     return false;
 }
 
-// Gives the new file `mode` (mkstemp() makes it 0600) and `bytes`, and syncs it. Returns 0 or
-// an errno.
+// Gives the new file `mode` (it was made 0600) and `bytes`, and syncs it. Returns 0 or an
+// errno.
 int fill(int fd, const std::string& bytes, mode_t mode) {
     if (fchmod(fd, mode) != 0) {
         return errno;
@@ -114,7 +116,8 @@ int fill(int fd, const std::string& bytes, mode_t mode) {
     return fsync(fd) == 0 ? 0 : errno;
 }
 
-// A rename is on the disk once the folder it changed is synced. Returns 0 or an errno.
+// A link or a rename is on the disk once the folder it changed is synced. Returns 0 or an
+// errno.
 int sync_folder(const std::string& path) {
     int fd = open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -125,44 +128,124 @@ int sync_folder(const std::string& path) {
     return error;
 }
 
+// The name a temporary file gets in `folder`, hidden from a plain ls: six letters and digits in
+// place of the X's, at random. A name taken already is tried again, so the clock and the
+// process number make random enough.
+const char TEMPORARY_NAME[] = ".barcode-record-XXXXXX";
+
+std::string temporary_name(const std::string& folder) {
+    static const char LETTERS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 random(static_cast<std::mt19937::result_type>(
+                                   std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                               static_cast<std::mt19937::result_type>(getpid()));
+    std::uniform_int_distribution<size_t> pick(0, sizeof(LETTERS) - 2);
+    std::string name = folder + TEMPORARY_NAME;
+    std::generate(name.end() - 6, name.end(), [&] { return LETTERS[pick(random)]; });
+    return name;
+}
+
+// Links the unnamed file open as `fd` as `name`, through /proc, or where that is not mounted
+// by the descriptor itself (which needs CAP_DAC_READ_SEARCH). Returns 0 or an errno.
+int link_as(int fd, const std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    int error = errno;
+    if (error == ENOENT && linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) {
+        return 0;
+    }
+    return error;
+}
+
+// Puts the unnamed file open as `fd` at `path`: linked there at once when nothing is there;
+// else linked under a temporary name beside it and renamed over it, the one moment when a kill
+// can leave a file behind. Returns 0 or an errno.
+int link_into_place(int fd, const std::string& path) {
+    int error = link_as(fd, path);
+    for (int tries = 0; error == EEXIST && tries < 100; ++tries) {
+        const std::string temporary = temporary_name(folder_of(path));
+        if ((error = link_as(fd, temporary)) == 0) {
+            if (rename(temporary.c_str(), path.c_str()) != 0) {
+                error = errno;
+                unlink(temporary.c_str());
+            }
+            return error;
+        }
+    }
+    return error;
+}
+
+// The new file, in the folder of `path`: unnamed where the file system allows it, so that
+// nothing is left of it should the tool be killed (SIGKILL) before it is linked; else named,
+// with its name in `temporary`, which stays empty for an unnamed file.
+int create_temporary(const std::string& path, std::string& temporary) {
+    temporary.clear();
+    int fd = open(folder_of(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        return fd;
+    }
+    temporary = folder_of(path) + TEMPORARY_NAME;
+    return mkstemp(temporary.data());
+}
+
+// Ends the writing of the new file open as `fd`, whose first failure so far is `error`: closes
+// it, and unless a step failed or a stop signal came meanwhile, puts it in place at `path`.
+// The descriptor written through is closed, and its error checked, before the file is put in
+// place: some file systems (NFS) report a failed write-back only then. An unnamed file is
+// linked through a second descriptor of it, kept open meanwhile. Returns 0 or an errno.
+int put_in_place(int fd, const std::string& temporary, const std::string& path,
+                 const sigset_t& held, int error) {
+    const bool unnamed = temporary.empty();
+    int kept = unnamed ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (error == 0 && unnamed && kept < 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && any_pending(held)) {
+        error = EINTR;
+    }
+    if (error == 0) {
+        error = unnamed ? link_into_place(kept, path)
+                        : (rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno);
+    }
+    if (kept >= 0) {
+        close(kept);  // the file was synced and closed through fd
+    }
+    return error;
+}
+
 }  // namespace
 
 // Truncating `path` and writing it in place would lose the old file to a write that fails
 // halfway (a full disk, the file-size limit); instead the bytes go to a new file in the same
-// folder, which rename() then puts in place in one step. On any failure before that, the new
-// file is removed and `path` is as it was.
+// folder, which is then put in place in one step: linked, or renamed. On any failure before
+// that, the new file is removed and `path` is as it was.
 //
-// The stop signals are held back from the new file's creation until its rename or removal, so
-// that none can end the tool in between and leave the file behind. One that comes meanwhile
-// cancels the rename, and ends the tool as it would have once they are let through again.
+// The stop signals are held back from the new file's creation until it is in place or removed,
+// so that none can end the tool in between and leave a named file behind. One that comes
+// meanwhile cancels the replace, and ends the tool as it would have once they are let through
+// again.
 replace_outcome replace_file(const std::string& path, const std::string& bytes, mode_t mode,
                              int& error) {
     sigset_t held;
     sigset_t previous;
     hold_stop_signals(held, previous);
-    std::string temporary = folder_of(path) + ".barcode-record-XXXXXX";
-    int fd = mkstemp(temporary.data());
+    std::string temporary;  // empty: the new file is unnamed
+    int fd = create_temporary(path, temporary);
     replace_outcome outcome = replaced;
     if (fd < 0) {
         error = errno;
         outcome = no_temporary_file;
-    } else {
-        error = fill(fd, bytes, mode);
-        if (close(fd) != 0 && error == 0) {
-            error = errno;
-        }
-        if (error == 0 && any_pending(held)) {
-            error = EINTR;
-        }
-        if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0) {
-            error = errno;
-        }
-        if (error != 0) {
+    } else if ((error = put_in_place(fd, temporary, path, held, fill(fd, bytes, mode))) != 0) {
+        if (!temporary.empty()) {
             unlink(temporary.c_str());
-            outcome = not_replaced;
-        } else if ((error = sync_folder(path)) != 0) {
-            outcome = replaced_unsynced;
         }
+        outcome = not_replaced;
+    } else if ((error = sync_folder(path)) != 0) {
+        outcome = replaced_unsynced;
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);  // a held signal ends the tool here
     return outcome;

@@ -33,9 +33,10 @@ enum replace_outcome {
 };
 
 // Writes `bytes` to `path` whole or not at all, the new file with permission bits `mode`, then
-// syncs the folder, so that the new file survives a power cut. `error` tells why a step failed;
-// EINTR, that a stop signal (SIGHUP, SIGINT, SIGQUIT, SIGTERM) came during the write, which
-// cancels it and then ends the tool.
+// syncs the folder, so that the new file survives a power cut. The new file is unnamed until
+// it is whole where the file system allows it, else named ".barcode-record-XXXXXX". `error` tells
+// why a step failed; EINTR, that a stop signal (SIGHUP, SIGINT, SIGQUIT, SIGTERM) came during the
+// write, which cancels it and then ends the tool.
 replace_outcome replace_file(const std::string& path, const std::string& bytes, mode_t mode,
                              int& error);
 

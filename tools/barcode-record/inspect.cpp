@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "provisioning/log_messages.h"
 #include "tools/barcode-record/command_line.h"
 #include "tools/barcode-record/files.h"
 #include "tools/barcode-record/record.h"
@@ -17,49 +16,47 @@
 
 namespace record_tool {
 
-const char INSPECT_USAGE[] = R"(usage: barcode-record inspect [--json] [--] FILE...
+const char INSPECT_USAGE[] = R"(usage: barcode-record inspect [OPTION]... [--] FILE...
 
-Prints, for each FILE ("-" is standard input), the "ro.serialno" and "ro.isn" a
-device would set from it, or why it would set none, bytes outside printable
-ASCII (and " and \) escaped as make takes them, then warnings about the record,
-each with its code. Options may come before or after the files; -- ends them.
-A record is 1024 bytes: a regular file of another size is refused at once, and
-of other input (a pipe, a device) at most 1025 bytes are read, so that longer
-input is refused as more than 1024.
-
-  --json   one JSON object per file, one per line; its "size" is a regular
-           file's size, or the bytes read of other input (1025: more than 1024)
-
-Exit status: 0 every record is clean; 1 there are warnings; 2 a device would
-refuse a record, a file cannot be read, standard output cannot be written, or
-the command is wrong.
+  --json                 one JSON object per FILE, one a line
+  --expect-serial TEXT   the "ro.serialno" a device must publish
+  --expect-isn TEXT      the "ro.isn" a device must publish
+  -h, --help             this help
 )";
 
 // "-": each operand comes back in order as option 1 (see main).
 const char INSPECT_SHORT_OPTIONS[] = "-h";
-const option INSPECT_OPTIONS[] = {
-    {"json", no_argument, nullptr, 'j'}, {"help", no_argument, nullptr, 'h'}, {}};
+const option INSPECT_OPTIONS[] = {{"json", no_argument, nullptr, 'j'},
+                                  {"expect-serial", required_argument, nullptr, 'S'},
+                                  {"expect-isn", required_argument, nullptr, 'I'},
+                                  {"help", no_argument, nullptr, 'h'},
+                                  {}};
 
 namespace {
 
-// One file as inspect reads it: why it cannot be read, or its size and, unless a device would
-// refuse it, the inspection of its record.
+// One file as inspect reads it: why it cannot be read, or its size and, unless it is refused,
+// the inspection of its record and what is not as expected.
 struct File {
     std::string name;
     std::optional<std::string> error;
     size_t size = 0;
     bool longer = false;  // input other than a regular file, read up to more than a record
     std::optional<Inspection> record;
+    std::vector<Mismatch> mismatched;
 
-    int status() const {
+    // With an expectation, whether it is met; else whether the record is clean.
+    int status(const Expectation& expectation) const {
         if (!record) {
             return status_refused;
+        }
+        if (expectation.given()) {
+            return mismatched.empty() ? status_clean : status_mismatch;
         }
         return record->warnings.empty() ? status_clean : status_warnings;
     }
 };
 
-File read_record_file(const std::string& name) {
+File read_record_file(const std::string& name, const Expectation& expectation) {
     File file;
     file.name = name;
     std::string bytes;
@@ -69,6 +66,7 @@ File read_record_file(const std::string& name) {
         Record record = {};
         std::copy(bytes.begin(), bytes.end(), record.bytes);
         file.record = inspect_record(record);
+        file.mismatched = mismatches(*file.record, expectation);
     }
     return file;
 }
@@ -80,7 +78,7 @@ std::string text_of(const File& file) {
                (file.longer ? "more than " + count_of(BARCODE_RECORD_SIZE, "byte")
                             : count_of(file.size, "byte") + ", not " +
                                   std::to_string(BARCODE_RECORD_SIZE)) +
-               ": a device logs \"" + MSG_BAD_RECORD_SIZE + "\" and publishes nothing\n";
+               ": what a device makes of it depends on its NVRAM library\n";
     }
     const Inspection& record = *file.record;
     text += "  ro.serialno \"" + record.serial + "\"\n";
@@ -95,21 +93,29 @@ std::string text_of(const File& file) {
     for (const Warning& warning : record.warnings) {
         text.append("  warning: ").append(warning.told()).append("\n");
     }
+    for (const Mismatch& mismatch : file.mismatched) {
+        text.append("  mismatch: ").append(mismatch.told()).append("\n");
+    }
     return text;
 }
 
-std::string json_of(const File& file) {
-    std::string line = "{\"file\":" + json_string(to_utf8(file.name)) +
-                       ",\"status\":" + std::to_string(file.status());
+// Bytes as "ro.isn" spells them.
+std::string json_text(const std::string& bytes) {
+    return json_string(to_utf8(bytes));
+}
+
+std::string json_of(const File& file, const Expectation& expectation) {
+    std::string line = "{\"file\":" + json_text(file.name) +
+                       ",\"status\":" + std::to_string(file.status(expectation));
     if (file.error) {
-        return line + ",\"error\":" + json_string(to_utf8(*file.error)) + "}\n";
+        return line + ",\"error\":" + json_text(*file.error) + "}\n";
     }
     line += ",\"size\":" + std::to_string(file.size);
     if (!file.record) {
-        return line + ",\"refused\":" + json_string(MSG_BAD_RECORD_SIZE) + "}\n";
+        return line + ",\"refused\":\"not 1024 bytes\"}\n";
     }
     const Inspection& record = *file.record;
-    const std::string isn = json_string(to_utf8(record.isn));
+    const std::string isn = json_text(record.isn);
     const std::string isn_hex = json_string(hex(record.isn));
     line += ",\"ro.serialno\":" + json_string(record.serial);
     if (record.isn_set) {
@@ -124,7 +130,24 @@ std::string json_of(const File& file) {
                 "{\"code\":" + json_string(record.warnings[i].code) +
                 ",\"message\":" + json_string(record.warnings[i].message) + "}";
     }
-    return line + "]}\n";
+    line += "]";
+    if (expectation.given()) {
+        std::string expected;
+        std::string mismatched;
+        for (const auto& [property, text] : {std::pair("ro.serialno", &expectation.serial),
+                                             std::pair("ro.isn", &expectation.isn)}) {
+            if (*text) {
+                expected += std::string(expected.empty() ? "" : ",") + "\"" + property +
+                            "\":" + json_text(**text);
+            }
+        }
+        for (const Mismatch& mismatch : file.mismatched) {
+            mismatched +=
+                std::string(mismatched.empty() ? "" : ",") + "\"" + mismatch.property + "\"";
+        }
+        line += ",\"expected\":{" + expected + "},\"mismatches\":[" + mismatched + "]";
+    }
+    return line + "}\n";
 }
 
 }  // namespace
@@ -133,34 +156,50 @@ int inspect(int argc, char** argv) {
     const std::string usage = INSPECT_USAGE;
     bool json = false;
     std::vector<std::string> names;
+    std::optional<std::string> given_serial;
+    std::optional<std::string> given_isn;
+    std::string mistake;
     for (int c = 0;
          (c = getopt_long(argc, argv, INSPECT_SHORT_OPTIONS, INSPECT_OPTIONS, nullptr)) != -1;) {
+        std::optional<std::string>* given = c == 'S' ? &given_serial : &given_isn;
         if (c == 1) {
             names.push_back(optarg);
         } else if (c == 'j') {
             json = true;
         } else if (c == 'h') {
             return help(usage);
-        } else {
+        } else if (c != 'S' && c != 'I') {
             return usage_error("", usage);
+        } else if (*given && mistake.empty()) {
+            mistake =
+                std::string(c == 'S' ? "--expect-serial" : "--expect-isn") + " is given twice";
+        } else {
+            *given = optarg;
         }
     }
     names.insert(names.end(), argv + optind, argv + argc);  // those after "--"
-    if (names.empty()) {
-        return usage_error("no file named", usage);
+    if (mistake.empty() && names.empty()) {
+        mistake = "no file named";
+    }
+    if (!mistake.empty()) {
+        return usage_error(mistake, usage);
+    }
+    Expectation expectation;
+    if (!read_expectation(given_serial, given_isn, expectation)) {
+        return status_refused;
     }
     int worst = status_clean;
     for (const std::string& name : names) {
-        File file = read_record_file(name);
+        File file = read_record_file(name, expectation);
         if (file.error) {
             fail(escape(name) + ": " + *file.error);
         }
         if (json) {
-            put(json_of(file));
+            put(json_of(file, expectation));
         } else if (!file.error) {
             put(text_of(file));
         }
-        worst = std::max(worst, file.status());
+        worst = std::max(worst, file.status(expectation));
     }
     return finish_output(worst);
 }

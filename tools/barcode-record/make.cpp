@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tools/barcode-record/command_line.h"
 #include "tools/barcode-record/files.h"
@@ -20,36 +21,22 @@
 
 namespace record_tool {
 
-const char MAKE_USAGE[] = R"(usage: barcode-record make --serial TEXT --isn TEXT [-o FILE]
+const char MAKE_USAGE[] = R"(usage: barcode-record make [OPTION]... --serial TEXT --isn TEXT
 
-Writes one 1024-byte barcode record: the serial text at byte 104, the ISN text
-at byte 251, zero bytes everywhere else. In TEXT, \\ stands for a backslash and
-\xHH for any byte. Neither text may hold a zero byte; the serial must end, with
-its zero byte, before byte 251, the ISN before the end of the record. Then it
-prints on standard error the warnings that inspect gives for the record
-written.
-
-  --serial TEXT       the serial text
-  --isn TEXT          the ISN text
-  -o, --output FILE   writes FILE whole or not at all: a temporary file in the
-                      folder of the file replaced, renamed into place, then the
-                      folder synced; FILE, if it exists, must be a regular file
-                      you may write, or a symbolic link to one, whose file is
-                      then replaced (a link that names no file is refused);
-                      with -o - or without -o, standard output, unless a
-                      terminal
-
-A SIGHUP, SIGINT, SIGQUIT or SIGTERM during the write leaves no temporary file,
-and FILE as it was unless the rename was done.
-
-Exit status: 0 the record was written and is clean; 1 it was written, with
-warnings; 2 it was refused, not written or not synced, or the command is wrong.
+  --serial TEXT          the serial text, written at byte 104
+  --isn TEXT             the ISN text, written at byte 251
+  --expect-serial TEXT   the "ro.serialno" a device must publish, or no record
+  --expect-isn TEXT      the "ro.isn" a device must publish, or no record
+  -o, --output FILE      the file to replace whole (-: standard output)
+  -h, --help             this help
 )";
 
 // "-": each operand comes back in order as option 1 (see main).
 const char MAKE_SHORT_OPTIONS[] = "-o:h";
 const option MAKE_OPTIONS[] = {{"serial", required_argument, nullptr, 's'},
                                {"isn", required_argument, nullptr, 'i'},
+                               {"expect-serial", required_argument, nullptr, 'S'},
+                               {"expect-isn", required_argument, nullptr, 'I'},
                                {"output", required_argument, nullptr, 'o'},
                                {"help", no_argument, nullptr, 'h'},
                                {}};
@@ -60,6 +47,8 @@ namespace {
 struct Request {
     std::optional<std::string> serial;
     std::optional<std::string> isn;
+    std::optional<std::string> expect_serial;
+    std::optional<std::string> expect_isn;
     std::optional<std::string> output;  // none: standard output
 };
 
@@ -71,6 +60,8 @@ struct Valued {
 };
 const Valued VALUED[] = {{'s', "--serial", &Request::serial},
                          {'i', "--isn", &Request::isn},
+                         {'S', "--expect-serial", &Request::expect_serial},
+                         {'I', "--expect-isn", &Request::expect_isn},
                          {'o', "-o", &Request::output}};
 
 // Reads the command line into `request`. Returns the status to end with, for the help or a
@@ -139,21 +130,22 @@ const Field FIELDS[] = {
 
 // Puts the text `given` for `field` into `record`; false when it is refused, which is told.
 bool put_text(Record& record, const Field& field, const std::string& given) {
-    std::optional<std::string> text = unescape(given);
+    std::optional<std::string> text = option_text(field.option, given);
     if (!text) {
-        fail(std::string(field.option) + ": malformed escape in '" + printable(given) +
-             "': a backslash starts \\\\ or \\xHH only");
-    } else if (text->find('\0') != std::string::npos) {
+        return false;
+    }
+    if (text->find('\0') != std::string::npos) {
         fail(std::string(field.name) + " holds a zero byte" + field.zero_byte);
-    } else if (text->size() > field.max) {
+        return false;
+    }
+    if (text->size() > field.max) {
         fail(std::string(field.name) + " is " + std::to_string(text->size()) +
              " bytes; with its zero byte it must end " + field.end + ", so at most " +
              std::to_string(field.max));
-    } else {
-        std::copy(text->begin(), text->end(), record.bytes + field.offset);
-        return true;
+        return false;
     }
-    return false;
+    std::copy(text->begin(), text->end(), record.bytes + field.offset);
+    return true;
 }
 
 // make -o: the record to `output`, or to the file it links to. Only a regular file is replaced:
@@ -223,13 +215,35 @@ int make(int argc, char** argv) {
         !put_text(record, FIELDS[1], *request.isn)) {
         return status_refused;
     }
+    Expectation expectation;
+    if (!read_expectation(request.expect_serial, request.expect_isn, expectation)) {
+        return status_refused;
+    }
+    if (!request.output && isatty(STDOUT_FILENO) == 1) {
+        return fail("will not write a binary record to a terminal; use -o FILE");
+    }
+
+    // What a device will make of the record, as inspect tells it; a record that a device would
+    // not publish as expected is not written.
+    Inspection inspection = inspect_record(record);
+    std::vector<Mismatch> mismatched = mismatches(inspection, expectation);
+    auto tell_warnings = [&] {
+        for (const Warning& warning : inspection.warnings) {
+            tell("warning: " + warning.told());
+        }
+    };
+    if (!mismatched.empty()) {
+        tell_warnings();
+        for (const Mismatch& mismatch : mismatched) {
+            tell("mismatch: " + mismatch.told());
+        }
+        return status_mismatch;
+    }
 
     const std::string bytes(std::begin(record.bytes), std::end(record.bytes));
     int written = status_clean;
     if (request.output) {
         written = write_record_file(*request.output, bytes);
-    } else if (isatty(STDOUT_FILENO) == 1) {
-        written = fail("will not write a binary record to a terminal; use -o FILE");
     } else {
         put(bytes);
         written = finish_output(status_clean);
@@ -237,13 +251,8 @@ int make(int argc, char** argv) {
     if (written != status_clean) {
         return written;
     }
-
-    // What a device will make of the record, as inspect tells it.
-    Inspection inspection = inspect_record(record);
-    for (const Warning& warning : inspection.warnings) {
-        tell("warning: " + warning.told());
-    }
-    return inspection.warnings.empty() ? status_clean : status_warnings;
+    tell_warnings();
+    return inspection.warnings.empty() || expectation.given() ? status_clean : status_warnings;
 }
 
 }  // namespace record_tool

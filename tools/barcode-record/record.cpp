@@ -43,7 +43,7 @@ Inspection inspect_record(const Record& record) {
     const bool leading = !text.empty() && text.front() == ' ';
     const bool trailing = !text.empty() && text.back() == ' ';
 
-    auto warn = [&](warning code, const std::string& message) {
+    auto warn = [&](WarningCode code, const std::string& message) {
         result.warnings.push_back({WARNING_CODES[code], message});
     };
     if (field.end > static_cast<size_t>(ISN_FIELD_OFFSET)) {
@@ -93,6 +93,25 @@ Inspection inspect_record(const Record& record) {
         warn(isn_not_utf8, "the ISN is not valid UTF-8, which later platform releases refuse");
     }
     return result;
+}
+
+std::string Mismatch::told() const {
+    return std::string(property) + " expected \"" + escape(expected) +
+           "\", a device would publish " +
+           (published ? "\"" + escape(*published) + "\"" : "nothing");
+}
+
+std::vector<Mismatch> mismatches(const Inspection& inspection, const Expectation& expectation) {
+    std::vector<Mismatch> found;
+    if (expectation.serial && *expectation.serial != inspection.serial) {
+        found.push_back({"ro.serialno", *expectation.serial, inspection.serial});
+    }
+    const std::optional<std::string> isn =
+        inspection.isn_set ? std::optional(inspection.isn) : std::nullopt;
+    if (expectation.isn && expectation.isn != isn) {
+        found.push_back({"ro.isn", *expectation.isn, isn});
+    }
+    return found;
 }
 
 }  // namespace record_tool

@@ -7,6 +7,7 @@
 
 #include <stddef.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,8 @@ const size_t ISN_TEXT_MAX = BARCODE_RECORD_SIZE - ISN_FIELD_OFFSET - 1;
 // The longest value the target release's property service takes.
 extern const size_t PROPERTY_VALUE_LENGTH_MAX;
 
-// The warnings, in the order they are given, and their codes.
-enum warning {
+// The kinds of warning, in the order they are given, and the code each is told with.
+enum WarningCode {
     serial_runs_into_isn,
     serial_dropped,
     serial_cut,
@@ -34,9 +35,9 @@ enum warning {
     isn_control,
     isn_space,
     isn_not_utf8,
-    warning_kinds
+    warning_code_count
 };
-const char* const WARNING_CODES[warning_kinds] = {
+const char* const WARNING_CODES[warning_code_count] = {
     "serial-runs-into-isn", "serial-dropped",   "serial-cut",  "serial-empty", "isn-empty",
     "isn-too-long",         "isn-unterminated", "isn-control", "isn-space",    "isn-not-utf8",
 };
@@ -46,8 +47,9 @@ struct Record {
     unsigned char bytes[BARCODE_RECORD_SIZE];
 };
 
+// One warning given for a record.
 struct Warning {
-    std::string code;
+    std::string code;  // one of WARNING_CODES
     std::string message;
 
     // As make and inspect tell it: "MESSAGE (CODE)".
@@ -63,6 +65,30 @@ struct Inspection {
 
 // What a device would publish from `record`.
 Inspection inspect_record(const Record& record);
+
+// What a factory line expects a device to publish, as given with --expect-serial and
+// --expect-isn: either text, or both.
+struct Expectation {
+    std::optional<std::string> serial;  // "ro.serialno"
+    std::optional<std::string> isn;     // "ro.isn"
+
+    bool given() const { return serial || isn; }
+};
+
+// An expected property that a device would publish otherwise, or not at all.
+struct Mismatch {
+    const char* property;                  // "ro.serialno" or "ro.isn"
+    std::string expected;                  // bytes
+    std::optional<std::string> published;  // bytes; none: the device sets no such property
+
+    // As make and inspect tell it: PROPERTY expected "TEXT", a device would publish "TEXT" (or
+    // nothing), each text escaped.
+    std::string told() const;
+};
+
+// The expected properties of `expectation` that a device would not publish as expected from
+// the record inspected, the serial first.
+std::vector<Mismatch> mismatches(const Inspection& inspection, const Expectation& expectation);
 
 }  // namespace record_tool
 

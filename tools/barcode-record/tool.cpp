@@ -14,9 +14,8 @@ namespace record_tool {
 const char TOOL_USAGE[] = R"(usage: barcode-record make|inspect ARGUMENT...
        barcode-record --help | --version
 
-Makes barcode records, and tells what a device would publish from one. --help
-prints this help, make --help and inspect --help a command's own; --version
-prints the tool's version.
+  -h, --help   this help, then each command's
+  --version    the tool's name and version
 )";
 
 // "+": the options before the command only; the command parses its own.
