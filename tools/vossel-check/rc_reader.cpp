@@ -464,10 +464,11 @@ bool uid_is_root(const std::string& word) {
     if (isalpha(static_cast<unsigned char>(word[0])) != 0) {
         return word == "root";  // of the names init knows, only root is uid 0
     }
-    // A number in any base strtoul() reads; what it cannot read is 0, as for init.
+    // A number in any base strtoul() reads; what it cannot read is 0, as for init. On the
+    // device unsigned long has 32 bits: a larger number is out of its range, and no uid.
     errno = 0;
     unsigned long value = strtoul(word.c_str(), nullptr, 0);
-    return errno == 0 && static_cast<unsigned int>(value) == 0;
+    return errno == 0 && value == 0;
 }
 
 bool read_configuration(const Loader& load, const std::map<std::string, std::string>& properties,
