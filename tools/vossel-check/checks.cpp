@@ -2,6 +2,7 @@
 #include "tools/vossel-check/checks.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <utility>
@@ -88,11 +89,12 @@ class Checker {
     }
 
     bool folders_exist() {
-        for (const std::string* folder : {&image_.product, &image_.root, &image_.system}) {
-            if (!is_folder(*folder)) {
-                verdict_.failure = shown(*folder, 4096) + ": no such folder";
-                return false;
-            }
+        const std::string* const folders[] = {&image_.product, &image_.root, &image_.system};
+        const auto* missing = std::find_if(std::begin(folders), std::end(folders),
+                                           [](const std::string* f) { return !is_folder(*f); });
+        if (missing != std::end(folders)) {
+            verdict_.failure = shown(**missing, 4096) + ": no such folder";
+            return false;
         }
         return true;
     }
@@ -117,13 +119,13 @@ class Checker {
                 if (is_published(line.name)) {
                     property_setters_.emplace_back(place, line.name);
                 }
-                if (properties_.count(line.name) == 0) {
-                    properties_[line.name] = line.value;
-                    debuggable_place_ = line.name == "ro.debuggable" ? place : debuggable_place_;
+                if (properties_.try_emplace(line.name, line.value).second &&
+                    line.name == "ro.debuggable") {
+                    debuggable_place_ = place;
                 }
                 // Init expands imports before it loads the system's files.
-                if (in_root && ramdisk_properties_.count(line.name) == 0) {
-                    ramdisk_properties_[line.name] = line.value;
+                if (in_root) {
+                    ramdisk_properties_.try_emplace(line.name, line.value);
                 }
             }
         }
@@ -163,18 +165,22 @@ class Checker {
         return true;
     }
 
-    // Without --hardware: where an import names ${ro.hardware}, it is the one init.NAME.rc of
-    // the root folder that no literal import names.
-    bool find_hardware(std::map<std::string, std::string>& properties) {
-        std::set<std::string> named;
-        std::vector<Place> asking;
-        std::vector<std::string> rc_files;
-        for (const std::string& entry : folder_entries(image_.root)) {
-            if (entry == "init.rc" || (entry.size() > 8 && entry.compare(0, 5, "init.") == 0 &&
-                                       entry.compare(entry.size() - 3, 3, ".rc") == 0)) {
-                rc_files.push_back(entry);
-            }
-        }
+    // The rc files of the root folder: init.rc and each init.NAME.rc.
+    std::vector<std::string> root_rc_files() const {
+        std::vector<std::string> entries = folder_entries(image_.root);
+        std::vector<std::string> files;
+        std::copy_if(entries.begin(), entries.end(), std::back_inserter(files),
+                     [](const std::string& entry) {
+                         return entry == "init.rc" ||
+                                (entry.size() > 8 && entry.compare(0, 5, "init.") == 0 &&
+                                 entry.compare(entry.size() - 3, 3, ".rc") == 0);
+                     });
+        return files;
+    }
+
+    // The files the imports of those name literally, and the imports that name ro.hardware.
+    void scan_imports(const std::vector<std::string>& rc_files, std::set<std::string>& named,
+                      std::vector<Place>& asking) const {
         for (const std::string& entry : rc_files) {
             Loaded file = load("/" + entry);
             for (const Line& line : tokenise(file.bytes.substr(0, file.bytes.find('\0')) + "\n")) {
@@ -189,6 +195,15 @@ class Checker {
                 }
             }
         }
+    }
+
+    // Without --hardware: where an import names ${ro.hardware}, it is the one init.NAME.rc of
+    // the root folder that no literal import names.
+    bool find_hardware(std::map<std::string, std::string>& properties) {
+        std::set<std::string> named;
+        std::vector<Place> asking;
+        std::vector<std::string> rc_files = root_rc_files();
+        scan_imports(rc_files, named, asking);
         if (asking.empty()) {
             return true;
         }
@@ -248,12 +263,10 @@ class Checker {
     }
 
     const Service* service() const {
-        for (const Service& defined : configuration_.services) {
-            if (defined.name == SERVICE) {
-                return &defined;
-            }
-        }
-        return nullptr;
+        const auto& services = configuration_.services;
+        auto found = std::find_if(services.begin(), services.end(),
+                                  [](const Service& defined) { return defined.name == SERVICE; });
+        return found == services.end() ? nullptr : &*found;
     }
 
     bool slow_restore_wiring() const {
@@ -417,12 +430,9 @@ class Checker {
             return "";
         }
         bool complete = false;
-        for (const std::string& name : expanded_names(command.args[2], complete)) {
-            if (is_published(name)) {
-                return name;
-            }
-        }
-        return "";
+        std::vector<std::string> names = expanded_names(command.args[2], complete);
+        auto found = std::find_if(names.begin(), names.end(), is_published);
+        return found == names.end() ? "" : *found;
     }
 
     void check_readers() {

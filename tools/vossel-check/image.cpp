@@ -27,6 +27,8 @@ class Descriptor {
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&&) = delete;
+    Descriptor& operator=(Descriptor&&) = delete;
     int get() const { return fd_; }
 
   private:
@@ -102,21 +104,25 @@ std::string machine_name(unsigned int machine) {
     }
 }
 
+// A program header: its type, and where its bytes are in the file and in memory.
 struct Segment {
-    unsigned long type, offset, address, size;
+    unsigned long type;
+    unsigned long offset;  // cppcheck-suppress unusedStructMember ; read through an iterator
+    unsigned long address;
+    unsigned long size;
 };
 
 // The file offset of a virtual address, through the loadable segment that holds it.
 bool file_offset(const std::vector<Segment>& segments, unsigned long address,
                  unsigned long& offset) {
-    for (const Segment& segment : segments) {
-        if (segment.type == PT_LOAD_ && address >= segment.address &&
-            address - segment.address < segment.size) {
-            offset = segment.offset + (address - segment.address);
-            return true;
-        }
+    auto holder = std::find_if(segments.begin(), segments.end(), [address](const Segment& s) {
+        return s.type == PT_LOAD_ && address >= s.address && address - s.address < s.size;
+    });
+    if (holder == segments.end()) {
+        return false;
     }
-    return false;
+    offset = holder->offset + (address - holder->address);
+    return true;
 }
 
 // A NUL-terminated name at `offset`, at most MAX_NAME bytes.
@@ -212,7 +218,7 @@ Loaded load_file(const std::string& path, const std::string& shown_name, size_t 
     loaded.outcome = Loaded::failed;
     if (static_cast<unsigned long long>(size) > limit) {
         loaded.error = std::to_string(size) + " bytes, more than the " +
-                       std::to_string(limit / (1024 * 1024)) + " MiB this tool reads of such a file";
+                       std::to_string(limit / MEBIBYTE) + " MiB this tool reads of such a file";
         return loaded;
     }
     if (!read_at(fd, 0, static_cast<size_t>(size), loaded.bytes)) {
@@ -238,7 +244,7 @@ bool search_file(const std::string& path, const std::vector<std::string>& texts,
     for (const std::string& text : texts) {
         overlap = std::max(overlap, text.size());
     }
-    const size_t piece = 1024 * 1024;
+    const size_t piece = MEBIBYTE;
     std::string window;
     for (off_t at = 0; at < size;) {
         std::string bytes;
@@ -248,7 +254,8 @@ bool search_file(const std::string& path, const std::vector<std::string>& texts,
             return false;
         }
         // The end of the last piece goes before this one, so that a text across both is seen.
-        window = window.substr(window.size() - std::min(window.size(), overlap)) + bytes;
+        window.erase(0, window.size() - std::min(window.size(), overlap));
+        window += bytes;
         for (size_t k = 0; k < texts.size(); ++k) {
             found[k] = found[k] || window.find(texts[k]) != std::string::npos;
         }

@@ -10,8 +10,9 @@
 
 namespace vossel_check {
 
+const size_t MEBIBYTE = size_t{1} << 20;
 // The most an rc or property file may hold; a larger one is refused as input.
-const size_t TEXT_FILE_LIMIT = 16 * 1024 * 1024;
+const size_t TEXT_FILE_LIMIT = 16 * MEBIBYTE;
 
 // A regular file's bytes (at most `limit`); a missing one is `missing`; anything else (a folder,
 // a pipe, a larger file, a failed read) is `failed`, with the reason.

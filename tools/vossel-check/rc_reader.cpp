@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace vossel_check {
@@ -175,15 +176,28 @@ size_t command_words(const std::string& keyword) {
 }
 
 bool valid_service_name(const std::string& name) {
-    if (name.size() > SERVICE_NAME_MAX) {
-        return false;
+    return name.size() <= SERVICE_NAME_MAX && std::all_of(name.begin(), name.end(), [](char c) {
+               return isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-';
+           });
+}
+
+// The name of a property after a '$' at value[at], as init's expand_props() reads it: ${name},
+// or the old form $name, which runs to the end of the value. Moves `at` past it; false where
+// init gives up on the value (a brace not closed, a name too long).
+bool property_name(const std::string& value, size_t& at, std::string& name) {
+    bool braced = value[at] == '{';
+    at += braced ? 1 : 0;
+    while (at < value.size() && (!braced || value[at] != '}') && name.size() < PROPERTY_NAME_MAX) {
+        name += value[at++];
     }
-    for (char c : name) {
-        if (isalnum(static_cast<unsigned char>(c)) == 0 && c != '_' && c != '-') {
+    if (braced) {
+        if (at == value.size() || value[at] != '}') {
             return false;
         }
+        ++at;
+        return true;
     }
-    return true;
+    return name.size() < PROPERTY_NAME_MAX || at == value.size();
 }
 
 // Walks a value as init's expand_props() does: `literal` gets the text between properties,
@@ -198,37 +212,19 @@ bool walk_expansion(const std::string& value, Literal literal, Property property
             break;
         }
         literal(value.substr(at, dollar - at));
-        size_t c = dollar + 1;
-        if (c < value.size() && value[c] == '$') {
+        at = dollar + 1;
+        if (at == value.size()) {
+            break;  // a '$' at the end is dropped
+        }
+        if (value[at] == '$') {
             literal("$");
-            at = c + 1;
+            ++at;
             continue;
         }
-        if (c == value.size()) {
-            break;
-        }
         std::string name;
-        if (value[c] == '{') {
-            ++c;
-            while (c < value.size() && value[c] != '}' && name.size() < PROPERTY_NAME_MAX) {
-                name += value[c++];
-            }
-            if (c == value.size() || value[c] != '}') {
-                return false;
-            }
-            ++c;
-        } else {
-            while (c < value.size() && name.size() < PROPERTY_NAME_MAX) {
-                name += value[c++];
-            }
-            if (name.size() == PROPERTY_NAME_MAX && c < value.size()) {
-                return false;
-            }
-        }
-        if (name.empty() || !property(name)) {
+        if (!property_name(value, at, name) || name.empty() || !property(name)) {
             return false;
         }
-        at = c;
     }
     return true;
 }
@@ -274,17 +270,14 @@ class Reader {
                                  "import-missing"});
             return true;
         }
-        for (const std::string& open : reading_) {
-            if (open == imported.shown) {
-                findings_.push_back(
-                    {place.file, place.line, Severity::error,
-                     "imports " + shown(path) +
-                         ", which is being read already: this init "
-                         "reads the files of the loop again and again until it fails, and the "
-                         "device does not boot; remove the import",
-                     "import-loop"});
-                return true;
-            }
+        if (std::find(reading_.begin(), reading_.end(), imported.shown) != reading_.end()) {
+            findings_.push_back({place.file, place.line, Severity::error,
+                                 "imports " + shown(path) +
+                                     ", which is being read already: this init reads the files "
+                                     "of the loop again and again until it fails, and the "
+                                     "device does not boot; remove the import",
+                                 "import-loop"});
+            return true;
         }
         return read(imported, failure);
     }
@@ -296,10 +289,7 @@ class Reader {
             return file.bytes + "\n";
         }
         std::string text = file.bytes.substr(0, nul);
-        int line = 1;
-        for (char c : text) {
-            line += c == '\n' ? 1 : 0;
-        }
+        int line = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
         findings_.push_back({file.shown, line, Severity::warning,
                              "a NUL byte at byte " + std::to_string(nul) +
                                  ": init reads the file only up to it, not a line after; is "
@@ -335,11 +325,12 @@ class Reader {
         if (words.size() < 3 || !valid_service_name(words[1])) {
             return;
         }
-        for (Service& defined : configuration_.services) {
-            if (defined.name == words[1]) {
-                defined.ignored.push_back(place);
-                return;
-            }
+        auto& services = configuration_.services;
+        auto first = std::find_if(services.begin(), services.end(),
+                                  [&words](const Service& s) { return s.name == words[1]; });
+        if (first != services.end()) {
+            first->ignored.push_back(place);
+            return;
         }
         Service defined;
         defined.place = place;
