@@ -216,6 +216,15 @@ TEST(VosselCheckRc, TellsWhatItCannotFollow) {
     EXPECT_FALSE(diamond.ok);
     EXPECT_EQ(diamond.failure, "root/9.rc: the imports make init read more than 1000 rc files");
 
+    // Nor more than 64 MiB: a file of 1 MiB imported 70 times.
+    std::string imports;
+    for (int k = 0; k < 70; ++k) {
+        imports += "import /big.rc\n";
+    }
+    Read big = read({{"/init.rc", imports}, {"/big.rc", std::string(1 << 20, '#')}});
+    EXPECT_FALSE(big.ok);
+    EXPECT_EQ(big.failure, "root/big.rc: the imports make init read more than 64 MiB of rc files");
+
     Read none = read({});
     EXPECT_FALSE(none.ok);
     EXPECT_EQ(none.failure, "root/init.rc: missing: not a product folder's root");

@@ -420,12 +420,18 @@ TEST_F(VosselCheck, ReadsTheImportsInitReads) {
               "Try 'vossel-check --help' for more information.\n");
     EXPECT_EQ(two.status, 2);
 
-    // The root and system folders named directly.
-    fs::rename(product() / "root", product() / "ramdisk");
+    // The root and system folders named directly, by names that are not UTF-8.
+    fs::rename(product() / "root", product() / "ram\xff");
+    fs::rename(product() / "system", product() / "sys\"");
     Result moved =
-        run({"--root", "out/ramdisk", "--hardware", "board", "--system", "out/system", "out"});
+        run({"--root", "out/ram\xff", "--hardware", "board", "--system", "out/sys\"", "out"});
     EXPECT_EQ(moved.out, "out: " + CLEAN + "\n");
     EXPECT_EQ(moved.status, 0);
+    fs::remove(product() / "sys\"/bin/vossel");
+    moved = run({"--json", "--root=out/ram\xff", "--hardware=board", "--system=out/sys\"", "out"});
+    EXPECT_THAT(moved.out, StartsWith("[\n{\"file\":\"out/sys\\\\x22/bin/vossel\",\"severity\":"
+                                      "\"error\",\"code\":\"program-missing\""));
+    EXPECT_EQ(moved.status, 1);
 }
 
 // Inputs no build should leave, told clearly and at once: no crash, no hang.

@@ -111,7 +111,7 @@ class Checker {
             std::string file_shown = (in_root ? image_.root_shown : image_.system_shown) + name;
             Loaded file = load_file(*folder + name, file_shown, TEXT_FILE_LIMIT);
             if (file.outcome == Loaded::failed) {
-                verdict_.failure = shown(file_shown, 4096) + ": " + file.error;
+                verdict_.failure = file_shown + ": " + file.error;
                 return false;
             }
             for (const PropertyLine& line : property_lines(file.bytes)) {
@@ -143,9 +143,9 @@ class Checker {
         if (path.compare(0, system_prefix.size(), system_prefix) == 0) {
             std::string rest = path.substr(system_prefix.size());
             return load_file(image_.system + "/" + rest,
-                             shown(image_.system_shown + "/" + rest, 4096), TEXT_FILE_LIMIT);
+                             image_.system_shown + "/" + shown(rest, 4096), TEXT_FILE_LIMIT);
         }
-        return load_file(image_.root + "/" + path, shown(image_.root_shown + "/" + path, 4096),
+        return load_file(image_.root + "/" + path, image_.root_shown + "/" + shown(path, 4096),
                          TEXT_FILE_LIMIT);
     }
 
@@ -232,9 +232,8 @@ class Checker {
         std::string hardware = only.substr(5, only.size() - 8);
         properties["ro.hardware"] = hardware;
         add(asking[0], Severity::note,
-            "${ro.hardware} taken as " + shown(hardware) + ", from " +
-                shown(image_.root_shown + "/" + only) +
-                ", the one init.*.rc no import names; --hardware names another",
+            "${ro.hardware} taken as " + shown(hardware) + ", from " + image_.root_shown + "/" +
+                shown(only) + ", the one init.*.rc no import names; --hardware names another",
             "hardware");
         return true;
     }

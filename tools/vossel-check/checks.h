@@ -14,6 +14,7 @@ struct Image {
     std::string product;  // PRODUCT_OUT, as given
     std::string root;     // the boot image's ramdisk folder
     std::string system;   // the system image's folder
+    // The two folders' names in findings, escaped as shown() does.
     std::string root_shown = "root";
     std::string system_shown = "system";
     std::string hardware;  // ro.hardware; empty: found from the rc files of the root folder

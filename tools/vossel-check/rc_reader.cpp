@@ -21,6 +21,8 @@ const size_t SERVICE_NAME_MAX = 16;
 // A tree of imports that would make init read more files than this is refused: a diamond of
 // imports doubles what init reads at every level.
 const size_t MAX_FILES_READ = 1000;
+// Nor may they make it read more bytes than this, all files together.
+const size_t MAX_BYTES_READ = size_t{64} << 20;
 
 // The words init's tokeniser returns, one call each: a word, the end of a line, or the end of
 // the text. Each step is the one init's next_token() takes, its quirks included: an escape of
@@ -237,9 +239,11 @@ class Reader {
 
     // Reads one file, then its imports; false when one cannot be read.
     bool read(const Loaded& file, std::string& failure) {
-        if (++files_read_ > MAX_FILES_READ) {
+        bytes_read_ += file.bytes.size();
+        if (++files_read_ > MAX_FILES_READ || bytes_read_ > MAX_BYTES_READ) {
             failure = file.shown + ": the imports make init read more than " +
-                      std::to_string(MAX_FILES_READ) + " rc files";
+                      (files_read_ > MAX_FILES_READ ? std::to_string(MAX_FILES_READ) + " rc files"
+                                                    : "64 MiB of rc files");
             return false;
         }
         configuration_.files.push_back(file.shown);
@@ -407,6 +411,7 @@ class Reader {
     Findings& findings_;
     std::vector<std::string> reading_;
     size_t files_read_ = 0;
+    size_t bytes_read_ = 0;
 };
 
 }  // namespace

@@ -112,8 +112,8 @@ int run_tool(int argc, char** argv, const char* version) {
     image.product = argv[optind];
     image.root = root.empty() ? image.product + "/root" : root;
     image.system = system.empty() ? image.product + "/system" : system;
-    image.root_shown = root.empty() ? "root" : root;
-    image.system_shown = system.empty() ? "system" : system;
+    image.root_shown = root.empty() ? "root" : shown(root, 4096);
+    image.system_shown = system.empty() ? "system" : shown(system, 4096);
 
     Verdict verdict = check_image(image);
     if (!verdict.failure.empty()) {
