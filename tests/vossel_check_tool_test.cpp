@@ -499,6 +499,18 @@ TEST_F(VosselCheck, TellsOddInputsClearly) {
         {"a property file that cannot be read",
          [](const fs::path& out) { fs::permissions(out / "system/build.prop", fs::perms::none); },
          "", "vossel-check: system/build.prop: Permission denied\n", 2},
+        {"init that cannot be read",
+         [](const fs::path& out) { fs::permissions(out / "root/init", fs::perms::none); }, "",
+         "vossel-check: root/init: Permission denied\n", 2},
+        {"a program that cannot be read",
+         [](const fs::path& out) { fs::permissions(out / "system/bin/vossel", fs::perms::none); },
+         "", "vossel-check: system/bin/vossel: Permission denied\n", 2},
+        {"a pipe as the program",
+         [](const fs::path& out) {
+             fs::remove(out / "system/bin/vossel");
+             ASSERT_EQ(mkfifo((out / "system/bin/vossel").c_str(), 0600), 0);
+         },
+         "", "vossel-check: system/bin/vossel: not a regular file\n", 2},
         {"no init.rc", [](const fs::path& out) { fs::remove(out / "root/init.rc"); }, "",
          "vossel-check: root/init.rc: missing: not a product folder's root\n", 2},
         {"no system folder", [](const fs::path& out) { fs::remove_all(out / "system"); }, "",

@@ -69,9 +69,13 @@ class Checker {
         if (!folders_exist() || !read_property_files() || !read_rc_files()) {
             return verdict_;
         }
-        check_init();
+        if (!check_init()) {
+            return verdict_;
+        }
         check_service();
-        check_program();
+        if (!check_program()) {
+            return verdict_;
+        }
         check_properties();
         check_readers();
         check_framework();
@@ -238,13 +242,16 @@ class Checker {
         return true;
     }
 
-    void check_init() {
+    // False when init cannot be read.
+    bool check_init() {
         std::string file = image_.root_shown + "/init";
         std::vector<bool> found;
         std::string error;
         if (!search_file(image_.root + "/init", {"ro.boot.serialno", "ro.serialno"}, found, error)) {
-            add(file, 0, Severity::error, "cannot be read: " + error, "init-missing");
-        } else if (found.empty()) {
+            verdict_.failure = file + ": " + error;
+            return false;
+        }
+        if (found.empty()) {
             add(file, 0, Severity::error,
                 "missing: the boot image would have no init; build it with the serial's row "
                 "removed" +
@@ -259,6 +266,7 @@ class Checker {
                     see("leaving-roserialno-to-the-program"),
                 "stock-init-row");
         }
+        return true;
     }
 
     const Service* service() const {
@@ -337,13 +345,14 @@ class Checker {
         }
     }
 
-    void check_program() {
+    // False when the program cannot be read.
+    bool check_program() {
         std::string file = image_.system_shown + "/bin/vossel";
         Elf elf;
         std::string error;
         if (!read_elf(image_.system + "/bin/vossel", elf, error)) {
-            add(file, 0, Severity::error, "cannot be read: " + error, "program-missing");
-            return;
+            verdict_.failure = file + ": " + error;
+            return false;
         }
         switch (elf.kind) {
             case Elf::missing:
@@ -352,7 +361,7 @@ class Checker {
                     "record's; add vossel to PRODUCT_PACKAGES" +
                         see("deploying"),
                     "program-missing");
-                return;
+                return true;
             case Elf::not_elf:
             case Elf::not_arm32:
             case Elf::not_program:
@@ -362,7 +371,7 @@ class Checker {
                         "armeabi-v7a" +
                         see("deploying"),
                     "program-not-arm");
-                return;
+                return true;
             case Elf::fixed_address:
                 add(file, 0, Severity::error,
                     "is linked at a fixed address, not position-independent as the platform "
@@ -374,6 +383,7 @@ class Checker {
                 break;
         }
         check_libraries(file, elf.needed);
+        return true;
     }
 
     void check_libraries(const std::string& file, const std::vector<std::string>& needed) {
