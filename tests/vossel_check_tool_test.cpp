@@ -408,6 +408,19 @@ TEST_F(VosselCheck, ReadsTheImportsInitReads) {
                            "vossel"));
     EXPECT_EQ(named.status, 1);
 
+    // The board's file may import another by ro.hardware: that one is named.
+    tree["root/init.board.rc"] += "import /init.${ro.hardware}.usb.rc\n";
+    tree["root/init.board.usb.rc"] = "on boot\n    write /sys/x ${ro.serialno}\n";
+    make(tree);
+    Result usb = run({"out"});
+    EXPECT_EQ(usb.out, hardware_note +
+                           "root/init.board.usb.rc:2: error: 'write /sys/x' expands "
+                           "${ro.serialno} in 'on boot', before the program has run: it gets no "
+                           "serial" +
+                           MOVE_READER + " [reader-early]\nout: 1 error, 0 warnings, 1 note\n");
+    EXPECT_EQ(usb.status, 1);
+    tree = product_tree::wired();
+
     // Two files that no import names: which one init reads depends on the device.
     tree["root/init.other.rc"] = "";
     make(tree);

@@ -169,9 +169,11 @@ class Checker {
         return true;
     }
 
-    // The rc files of the root folder: init.rc and each init.NAME.rc.
+    // The rc files of the root folder: init.rc first, where it is, then each init.NAME.rc.
     std::vector<std::string> root_rc_files() const {
         std::vector<std::string> entries = folder_entries(image_.root);
+        std::stable_partition(entries.begin(), entries.end(),
+                              [](const std::string& entry) { return entry == "init.rc"; });
         std::vector<std::string> files;
         std::copy_if(entries.begin(), entries.end(), std::back_inserter(files),
                      [](const std::string& entry) {
@@ -184,7 +186,7 @@ class Checker {
 
     // The files the imports of those name literally, and the imports that name ro.hardware.
     void scan_imports(const std::vector<std::string>& rc_files, std::set<std::string>& named,
-                      std::vector<Place>& asking) const {
+                      std::vector<std::pair<Place, std::string>>& asking) const {
         for (const std::string& entry : rc_files) {
             Loaded file = load("/" + entry);
             for (const Line& line : tokenise(file.bytes.substr(0, file.bytes.find('\0')) + "\n")) {
@@ -195,35 +197,63 @@ class Checker {
                 if (target.find('$') == std::string::npos) {
                     named.insert(target.substr(target.find_last_of('/') + 1));
                 } else if (target.find("ro.hardware") != std::string::npos) {
-                    asking.push_back({file.shown, line.number});
+                    asking.push_back({{file.shown, line.number}, target});
                 }
             }
         }
     }
 
-    // Without --hardware: where an import names ${ro.hardware}, it is the one init.NAME.rc of
-    // the root folder that no literal import names.
+    // The init.NAME.rc files of the root folder that no import names: the literal ones, nor
+    // those that name ro.hardware where it is the NAME of another such file (as
+    // /init.${ro.hardware}.usb.rc names init.board.usb.rc for init.board.rc).
+    static std::vector<std::string> unnamed_rc_files(
+        const std::vector<std::string>& rc_files, std::set<std::string> named,
+        const std::vector<std::pair<Place, std::string>>& asking) {
+        std::vector<std::string> candidates;
+        std::copy_if(rc_files.begin(), rc_files.end(), std::back_inserter(candidates),
+                     [&named](const std::string& entry) {
+                         return entry != "init.rc" && named.count(entry) == 0;
+                     });
+        const std::string property = "${ro.hardware}";
+        for (const std::string& candidate : candidates) {
+            std::string hardware = candidate.substr(5, candidate.size() - 8);
+            for (const auto& [place, target] : asking) {
+                std::string path = target;
+                for (size_t at = 0; (at = path.find(property, at)) != std::string::npos;
+                     at += hardware.size()) {
+                    path.replace(at, property.size(), hardware);
+                }
+                std::string file = path.substr(path.find_last_of('/') + 1);
+                if (file != candidate) {
+                    named.insert(file);
+                }
+            }
+        }
+        candidates.erase(
+            std::remove_if(candidates.begin(), candidates.end(),
+                           [&named](const std::string& entry) { return named.count(entry) != 0; }),
+            candidates.end());
+        return candidates;
+    }
+
+    // Without --hardware: where an import names ${ro.hardware}, it is the NAME of the one
+    // init.NAME.rc of the root folder that no import names.
     bool find_hardware(std::map<std::string, std::string>& properties) {
         std::set<std::string> named;
-        std::vector<Place> asking;
+        std::vector<std::pair<Place, std::string>> asking;
         std::vector<std::string> rc_files = root_rc_files();
         scan_imports(rc_files, named, asking);
         if (asking.empty()) {
             return true;
         }
-        std::vector<std::string> candidates;
-        for (const std::string& entry : rc_files) {
-            if (entry != "init.rc" && named.count(entry) == 0) {
-                candidates.push_back(entry);
-            }
-        }
+        std::vector<std::string> candidates = unnamed_rc_files(rc_files, named, asking);
         if (candidates.size() != 1) {
             std::string listed;
             for (const std::string& candidate : candidates) {
                 listed += (listed.empty() ? "" : ", ") + shown(candidate);
             }
             verdict_.failure =
-                asking[0].file + ":" + std::to_string(asking[0].line) +
+                asking[0].first.file + ":" + std::to_string(asking[0].first.line) +
                 " imports a file named by ${ro.hardware}, and " +
                 (candidates.empty()
                      ? "no init.*.rc of " + image_.root_shown + " is left unnamed"
@@ -235,7 +265,7 @@ class Checker {
         const std::string& only = candidates[0];
         std::string hardware = only.substr(5, only.size() - 8);
         properties["ro.hardware"] = hardware;
-        add(asking[0], Severity::note,
+        add(asking[0].first, Severity::note,
             "${ro.hardware} taken as " + shown(hardware) + ", from " + image_.root_shown + "/" +
                 shown(only) + ", the one init.*.rc no import names; --hardware names another",
             "hardware");
