@@ -283,9 +283,9 @@ TEST_F(VosselCheck, FindsEachMistakeAndOnlyThatOne) {
          ONE_ERROR, 1},
         {"debuggable",
          [](Tree& t) { t["root/default.prop"].replace(t["root/default.prop"].find("=0"), 2, "=1"); },
-         "root/default.prop:2: note: ro.debuggable=1: init also loads /data/local.prop, which is "
-         "on the device, not in the image; a line there that sets ro.serialno or ro.isn wins "
-         "over the program" +
+         "root/default.prop:2: note: ro.debuggable=1: an init built for userdebug or eng then "
+         "also loads /data/local.prop, which is on the device, not in the image; a line there "
+         "that sets ro.serialno or ro.isn wins over the program" +
              LEAVING + " [local-prop]\n",
          CLEAN + " (1 note)", 0},
 

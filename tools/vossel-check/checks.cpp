@@ -455,9 +455,9 @@ class Checker {
         auto debuggable = properties_.find("ro.debuggable");
         if (debuggable != properties_.end() && debuggable->second == "1") {
             add(debuggable_place_, Severity::note,
-                "ro.debuggable=1: init also loads /data/local.prop, which is on the device, not "
-                "in the image; a line there that sets ro.serialno or ro.isn wins over the "
-                "program" +
+                "ro.debuggable=1: an init built for userdebug or eng then also loads "
+                "/data/local.prop, which is on the device, not in the image; a line there that "
+                "sets ro.serialno or ro.isn wins over the program" +
                     see("leaving-roserialno-to-the-program"),
                 "local-prop");
         }
