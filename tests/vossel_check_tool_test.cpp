@@ -503,12 +503,23 @@ TEST_F(VosselCheck, TellsOddInputsClearly) {
              ASSERT_EQ(mkfifo((out / "root/init.rc").c_str(), 0600), 0);
          },
          "", "vossel-check: root/init.rc: not a regular file\n", 2},
-        {"a folder as an rc file",
+        {"a folder as init.rc",
+         [](const fs::path& out) {
+             fs::remove(out / "root/init.rc");
+             fs::create_directory(out / "root/init.rc");
+         },
+         "", "vossel-check: root/init.rc: a folder, not a file\n", 2},
+        {"a folder, or nothing, imported: init fails to read it, and goes on",
          [](const fs::path& out) {
              fs::remove(out / "root/init.usb.rc");
              fs::create_directory(out / "root/init.usb.rc");
+             std::ofstream(out / "root/init.trace.rc") << "import \"\"\n";
          },
-         "", "vossel-check: root/init.usb.rc: a folder, not a file\n", 2},
+         "root/init.rc:2: warning: imports /init.usb.rc, which is not in the image: init goes on "
+         "without it [import-missing]\nroot/init.trace.rc:1: warning: imports , which is not in "
+         "the image: init goes on without it [import-missing]\nout: 0 errors, 2 warnings, 0 "
+         "notes\n",
+         "", 0},
         {"a property file that cannot be read",
          [](const fs::path& out) { fs::permissions(out / "system/build.prop", fs::perms::none); },
          "", "vossel-check: system/build.prop: Permission denied\n", 2},

@@ -137,8 +137,17 @@ class Checker {
     }
 
     // A device path as a file of the image: /system/... in the system folder, the rest in the
-    // root folder.
+    // root folder. A folder imported is missing as a file: init fails to read it, and goes on.
     Loaded load(const std::string& device_path) const {
+        Loaded loaded = load_path(device_path);
+        if (loaded.outcome == Loaded::failed && loaded.error == FOLDER &&
+            device_path != "/init.rc") {
+            loaded.outcome = Loaded::missing;
+        }
+        return loaded;
+    }
+
+    Loaded load_path(const std::string& device_path) const {
         std::string path = device_path;
         while (!path.empty() && path[0] == '/') {
             path.erase(0, 1);

@@ -50,7 +50,7 @@ Opened open_regular(const std::string& path, int& fd, off_t& size, std::string& 
         return Opened::failed;
     }
     if (!S_ISREG(status.st_mode)) {
-        error = S_ISDIR(status.st_mode) ? "a folder, not a file" : "not a regular file";
+        error = S_ISDIR(status.st_mode) ? FOLDER : "not a regular file";
         return Opened::failed;
     }
     size = status.st_size;

@@ -14,6 +14,9 @@ const size_t MEBIBYTE = size_t{1} << 20;
 // The most an rc or property file may hold; a larger one is refused as input.
 const size_t TEXT_FILE_LIMIT = 16 * MEBIBYTE;
 
+// The error of load_file() for a folder.
+const char FOLDER[] = "a folder, not a file";
+
 // A regular file's bytes (at most `limit`); a missing one is `missing`; anything else (a folder,
 // a pipe, a larger file, a failed read) is `failed`, with the reason.
 Loaded load_file(const std::string& path, const std::string& shown_name, size_t limit);
