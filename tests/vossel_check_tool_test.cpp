@@ -509,6 +509,18 @@ TEST_F(VosselCheck, TellsOddInputsClearly) {
              fs::create_directory(out / "root/init.rc");
          },
          "", "vossel-check: root/init.rc: a folder, not a file\n", 2},
+        {"imports from the system image, through /vendor too",
+         [](const fs::path& out) {
+             std::ofstream(out / "root/init.trace.rc") << "import /system/etc/a.rc\n";
+             fs::create_directories(out / "system/etc");
+             fs::create_directories(out / "system/vendor/etc");
+             std::ofstream(out / "system/etc/a.rc") << "import /vendor/etc/b.rc\n";
+             std::ofstream(out / "system/vendor/etc/b.rc") << "on fs\n    setprop ro.isn 1\n";
+         },
+         "system/vendor/etc/b.rc:2: error: sets ro.isn in init: a read-only property keeps its "
+         "first value, so the program's or this one is dropped; remove the command" +
+             LEAVING + " [property-set]\nout: 1 error, 0 warnings, 0 notes\n",
+         "", 1},
         {"a folder, or nothing, imported: init fails to read it, and goes on",
          [](const fs::path& out) {
              fs::remove(out / "root/init.usb.rc");

@@ -136,8 +136,9 @@ class Checker {
         return true;
     }
 
-    // A device path as a file of the image: /system/... in the system folder, the rest in the
-    // root folder. A folder imported is missing as a file: init fails to read it, and goes on.
+    // A device path as a file of the image: /system/... and /vendor/... in the system folder,
+    // the rest in the root folder. A folder imported is missing as a file: init fails to read it,
+    // and goes on.
     Loaded load(const std::string& device_path) const {
         Loaded loaded = load_path(device_path);
         if (loaded.outcome == Loaded::failed && loaded.error == FOLDER &&
@@ -152,11 +153,13 @@ class Checker {
         while (!path.empty() && path[0] == '/') {
             path.erase(0, 1);
         }
-        const std::string system_prefix = "system/";
-        if (path.compare(0, system_prefix.size(), system_prefix) == 0) {
-            std::string rest = path.substr(system_prefix.size());
-            return load_file(image_.system + "/" + rest,
-                             image_.system_shown + "/" + shown(rest, 4096), TEXT_FILE_LIMIT);
+        // /vendor is a link to /system/vendor on this release.
+        for (const std::string prefix : {"system/", "vendor/"}) {
+            if (path.compare(0, prefix.size(), prefix) == 0) {
+                std::string rest = prefix == "vendor/" ? path : path.substr(prefix.size());
+                return load_file(image_.system + "/" + rest,
+                                 image_.system_shown + "/" + shown(rest, 4096), TEXT_FILE_LIMIT);
+            }
         }
         return load_file(image_.root + "/" + path, image_.root_shown + "/" + shown(path, 4096),
                          TEXT_FILE_LIMIT);
