@@ -334,6 +334,13 @@ TEST_F(VosselCheck, FindsEachMistakeAndOnlyThatOne) {
          "property:init.svc.vossel=stopped'" +
              FRAMEWORK + " [framework-early]\n",
          ONE_WARNING, 0},
+        {"the framework with late_start, right after boot",
+         [](Tree& t) { t["root/init.board.rc"] += "\non nonencrypted\n    class_start main\n"; },
+         "root/init.board.rc:11: warning: starts class main, the framework, before the program "
+         "has run: Build.SERIAL may read 'unknown'; move it into 'on "
+         "property:init.svc.vossel=stopped'" +
+             FRAMEWORK + " [framework-early]\n",
+         ONE_WARNING, 0},
         {"slow restore, the framework after the program",
          [](Tree& t) { t["root/init.vossel.rc"] = SLOW_SERVICE; },
          "root/init.board.rc:8: error: starts class main only after the program, which starts "

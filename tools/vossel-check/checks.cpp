@@ -23,10 +23,12 @@ const char READY[] = "property:nvram_init=Ready";
 const char SERIAL_TRIGGER[] = "property:ro.serialno=";
 // The properties the program alone must set.
 const char* const PUBLISHED[] = {"ro.serialno", "ro.isn"};
-// The triggers init runs, in this order, before the services of `on boot` run; the charger
-// mode runs "charger" in place of the file system's and boot's.
-const char* const BOOT_SEQUENCE[] = {"early-init", "init",         "early-fs",   "fs",
-                                     "post-fs",    "post-fs-data", "early-boot", "boot"};
+// The triggers init runs, in this order, before the program can have ended: the boot sequence,
+// and "nonencrypted", which mount_all queues for an unencrypted /data to run right after boot.
+// The charger mode runs "charger" in place of the file system's and boot's.
+const char* const BOOT_SEQUENCE[] = {"early-init", "init",    "early-fs",
+                                     "fs",         "post-fs", "post-fs-data",
+                                     "early-boot", "boot",    "nonencrypted"};
 
 std::string see(const char* section) {
     return " (" + std::string(DOCS) + section + ")";
