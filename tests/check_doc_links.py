@@ -2,7 +2,8 @@
 """Fails when a relative link in the documentation names no file or folder of the repository,
 or no heading of the document it names.
 
-usage: check_doc_links.py ROOT         checks ROOT/README.md and ROOT/docs/*.md
+usage: check_doc_links.py ROOT         checks ROOT/README.md and ROOT/docs/*.md, and the
+                                       sections the tools and their tests name
        check_doc_links.py --self-test  checks the checker on documents made for it
 
 A link is a Markdown inline link or image, [text](target), or a reference definition,
@@ -11,6 +12,10 @@ same document or of a linked .md file must be the anchor of one of its headings 
 site makes them: lower case, punctuation but hyphens dropped, spaces as hyphens. The query of a
 link is dropped. Text inside code spans and fenced code blocks is not Markdown, so it holds no
 links and no headings.
+
+The host tools point their users to sections of the documents, as docs/NAME.md#anchor in their
+messages and manual pages; the tests pin each message whole. Each such mention in tools/ and
+tests/ must name a heading too.
 """
 import os
 import re
@@ -94,6 +99,35 @@ def problems(root, names):
     return found
 
 
+MENTION = re.compile(r"\b(docs/[A-Za-z0-9_.-]+\.md)#([A-Za-z0-9_-]+)")
+
+
+def mention_problems(root):
+    """The sections that the sources of tools/ and tests/ name and no document has."""
+    found = []
+    for folder in ("tools", "tests"):
+        for path, _, names in sorted(os.walk(os.path.join(root, folder))):
+            for name in sorted(names):
+                if not name.endswith((".cpp", ".h", ".1")):
+                    continue
+                source = os.path.join(path, name)
+                shown = os.path.relpath(source, root)
+                with open(source, encoding="utf-8", errors="replace") as text:
+                    lines = text.read().splitlines()
+                for number, line in enumerate(lines, 1):
+                    for document, anchor in MENTION.findall(line):
+                        target = os.path.join(root, document)
+                        if not os.path.isfile(target):
+                            why = "no such file"
+                        else:
+                            with open(target, encoding="utf-8") as linked:
+                                if anchor in anchors(linked.read()):
+                                    continue
+                            why = "no such heading"
+                        found.append(f"{shown}:{number}: {document}#{anchor}: {why}")
+    return found
+
+
 def documents(root):
     docs = os.path.join(root, "docs")
     names = ["README.md"]
@@ -145,6 +179,16 @@ def self_test():
         if got != expected:
             print(f"for docs/c.md\n  expected {expected}\n  got      {got}")
             failures += 1
+        # A tool's message names a section of a document.
+        os.makedirs(os.path.join(root, "tools", "t"))
+        with open(os.path.join(root, "tools", "t", "t.cpp"), "w", encoding="utf-8") as source:
+            source.write('"(docs/b.md#part)"\n"docs/b.md#gone docs/x.md#part docs/b.md#"\n')
+        got = mention_problems(root)
+        expected = ["tools/t/t.cpp:2: docs/b.md#gone: no such heading",
+                    "tools/t/t.cpp:2: docs/x.md#part: no such file"]
+        if got != expected:
+            print(f"for tools/t/t.cpp\n  expected {expected}\n  got      {got}")
+            failures += 1
     return 1 if failures else 0
 
 
@@ -154,7 +198,7 @@ def main(arguments):
     if len(arguments) != 1 or arguments[0].startswith("-"):
         print("usage: check_doc_links.py ROOT | --self-test", file=sys.stderr)
         return 2
-    found = problems(arguments[0], documents(arguments[0]))
+    found = problems(arguments[0], documents(arguments[0])) + mention_problems(arguments[0])
     for problem in found:
         print(problem)
     return 1 if found else 0
