@@ -25,6 +25,8 @@ Checks a built device image for the wiring vossel needs, before it is flashed.
   --root DIR        the boot image's root (default: PRODUCT_OUT/root)
   --system DIR      the system image's folder (default: PRODUCT_OUT/system)
   --json            the findings as a JSON array
+  -h, --help        this help
+  --version         the tool's name and version
 )";
 
 const option LONG_OPTIONS[] = {{"hardware", required_argument, nullptr, 'H'},
