@@ -4,10 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/manual_page.h"
 #include "tools/barcode-record/inspect.h"
 #include "tools/barcode-record/make.h"
 #include "tools/barcode-record/record.h"
@@ -18,15 +18,7 @@ using ::testing::HasSubstr;
 namespace {
 
 std::string page() {
-    std::ifstream file(BARCODE_RECORD_PAGE);
-    return std::string((std::istreambuf_iterator<char>(file)), {});
-}
-
-// The section of the page from its ".Sh NAME" line up to the next.
-std::string section(const std::string& text, const std::string& name) {
-    size_t start = text.find("\n.Sh " + name + "\n");
-    return start == std::string::npos ? ""
-                                      : text.substr(start, text.find("\n.Sh ", start + 1) - start);
+    return read_page(BARCODE_RECORD_PAGE);
 }
 
 TEST(BarcodeRecordManual, NamesEveryOption) {

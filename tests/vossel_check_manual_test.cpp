@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
+#include "tests/manual_page.h"
 #include "tools/vossel-check/findings.h"
 #include "tools/vossel-check/tool.h"
 
@@ -14,15 +14,7 @@ using ::testing::HasSubstr;
 namespace {
 
 std::string page() {
-    std::ifstream file(VOSSEL_CHECK_PAGE);
-    return std::string((std::istreambuf_iterator<char>(file)), {});
-}
-
-// The section of the page from its ".Sh NAME" line up to the next.
-std::string section(const std::string& text, const std::string& name) {
-    size_t start = text.find("\n.Sh " + name + "\n");
-    return start == std::string::npos ? ""
-                                      : text.substr(start, text.find("\n.Sh ", start + 1) - start);
+    return read_page(VOSSEL_CHECK_PAGE);
 }
 
 TEST(VosselCheckManual, NamesEveryOptionCodeAndStatus) {
