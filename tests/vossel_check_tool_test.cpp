@@ -621,6 +621,8 @@ TEST_F(VosselCheck, AnswersItsCommandLine) {
         {{"--hardware", "", "a"}, "vossel-check: --hardware: an empty name\n"},
         {{"--jsn", "a"}, "vossel-check: unrecognized option '--jsn'\n"},
         {{"a", "--hardware"}, "vossel-check: option '--hardware' requires an argument\n"},
+        {{"--hardware", "a", "--hardware", "b", "a"}, "vossel-check: --hardware is given twice\n"},
+        {{"--root", "r", "--system", "s", "--root=t", "a"}, "vossel-check: --root is given twice\n"},
     };
     for (const auto& mistake : mistakes) {
         Result result = run(mistake.args);

@@ -75,7 +75,16 @@ int run_tool(int argc, char** argv, const char* version) {
     bool json = false;
     bool help = false;
     bool show_version = false;
-    for (int c = 0; (c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1;) {
+    int index = 0;
+    for (int c = 0; (c = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
+        std::string* value = c == 'H'   ? &image.hardware
+                             : c == 'r' ? &root
+                             : c == 's' ? &system
+                                        : nullptr;
+        // A folder or name given twice is a mistake, not the last one silently taken.
+        if (value != nullptr && !value->empty()) {
+            return usage_error(std::string("--") + LONG_OPTIONS[index].name + " is given twice");
+        }
         switch (c) {
             case 'H':
                 image.hardware = optarg;
