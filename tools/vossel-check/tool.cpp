@@ -61,6 +61,49 @@ int answer(const std::string& text, int status) {
     return status;
 }
 
+// The command line's options.
+struct CommandLine {
+    std::string hardware;
+    std::string root;
+    std::string system;
+    bool json = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Reads the options into `line`. Returns false on a mistake, told in `mistake`, which stays
+// empty where getopt_long has told it already.
+bool read_options(int argc, char** argv, CommandLine& line, std::string& mistake) {
+    int index = 0;
+    for (int c = 0; (c = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
+        std::string* value = c == 'H'   ? &line.hardware
+                             : c == 'r' ? &line.root
+                             : c == 's' ? &line.system
+                                        : nullptr;
+        if (value != nullptr) {
+            // A folder or name given twice is a mistake, not the last one silently taken.
+            if (!value->empty()) {
+                mistake = std::string("--") + LONG_OPTIONS[index].name + " is given twice";
+                return false;
+            }
+            if (c == 'H' && *optarg == '\0') {
+                mistake = "--hardware: an empty name";
+                return false;
+            }
+            *value = optarg;
+        } else if (c == 'j') {
+            line.json = true;
+        } else if (c == 'h') {
+            line.help = true;
+        } else if (c == 'V') {
+            line.version = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* const OPTIONS[] = {"--hardware", "--root",    "--system", "--json",
@@ -69,62 +112,27 @@ const char* const OPTIONS[] = {"--hardware", "--root",    "--system", "--json",
 int run_tool(int argc, char** argv, const char* version) {
     std::string program = PROGRAM;
     argv[0] = program.data();  // the name getopt_long gives in its messages
-    Image image;
-    std::string root;
-    std::string system;
-    bool json = false;
-    bool help = false;
-    bool show_version = false;
-    int index = 0;
-    for (int c = 0; (c = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
-        std::string* value = c == 'H'   ? &image.hardware
-                             : c == 'r' ? &root
-                             : c == 's' ? &system
-                                        : nullptr;
-        // A folder or name given twice is a mistake, not the last one silently taken.
-        if (value != nullptr && !value->empty()) {
-            return usage_error(std::string("--") + LONG_OPTIONS[index].name + " is given twice");
-        }
-        switch (c) {
-            case 'H':
-                image.hardware = optarg;
-                if (image.hardware.empty()) {
-                    return usage_error("--hardware: an empty name");
-                }
-                break;
-            case 'r':
-                root = optarg;
-                break;
-            case 's':
-                system = optarg;
-                break;
-            case 'j':
-                json = true;
-                break;
-            case 'h':
-                help = true;
-                break;
-            case 'V':
-                show_version = true;
-                break;
-            default:
-                return usage_error("");
-        }
+    CommandLine line;
+    std::string mistake;
+    if (!read_options(argc, argv, line, mistake)) {
+        return usage_error(mistake);
     }
-    if (help) {
+    Image image;
+    image.hardware = line.hardware;
+    if (line.help) {
         return answer(USAGE, status_clean);
     }
-    if (show_version) {
+    if (line.version) {
         return answer(program + " " + version + "\n", status_clean);
     }
     if (argc - optind != 1) {
         return usage_error(optind == argc ? "no PRODUCT_OUT" : "more than one PRODUCT_OUT");
     }
     image.product = argv[optind];
-    image.root = root.empty() ? image.product + "/root" : root;
-    image.system = system.empty() ? image.product + "/system" : system;
-    image.root_shown = root.empty() ? "root" : shown(root, 4096);
-    image.system_shown = system.empty() ? "system" : shown(system, 4096);
+    image.root = line.root.empty() ? image.product + "/root" : line.root;
+    image.system = line.system.empty() ? image.product + "/system" : line.system;
+    image.root_shown = line.root.empty() ? "root" : shown(line.root, 4096);
+    image.system_shown = line.system.empty() ? "system" : shown(line.system, 4096);
 
     Verdict verdict = check_image(image);
     if (!verdict.failure.empty()) {
@@ -138,9 +146,10 @@ int run_tool(int argc, char** argv, const char* version) {
     std::string out;
     for (const Finding& finding : verdict.findings) {
         errors = errors || finding.severity == Severity::error;
-        out += json ? "" : text_line(finding) + "\n";
+        out += line.json ? "" : text_line(finding) + "\n";
     }
-    out += json ? json_array(verdict.findings) : summary(verdict.findings, image.product) + "\n";
+    out +=
+        line.json ? json_array(verdict.findings) : summary(verdict.findings, image.product) + "\n";
     return answer(out, errors ? status_errors : status_clean);
 }
 
